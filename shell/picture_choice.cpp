@@ -1,0 +1,64 @@
+#include <algorithm>
+
+#include "shell/application.h"
+#include "toolkit/platform_codes.h"
+
+namespace puzzle {
+
+namespace {
+
+constexpr uint32_t kExclamation = MB_OK | MB_ICONEXCLAMATION;
+
+OpenFileRequest PictureFileRequest() {
+  OpenFileRequest request;
+  request.filters = {
+      {"Supported Files (*.bmp,*.gif,*.jpg,*.png,*.tga,*.tif,*.wmf)", "*.bmp;*.gif;*.jpg;*.png;*.tga;*.tif;*.wmf"},
+      {"Bitmap (*.bmp)", "*.bmp"},
+      {"CompuServe GIF (*.gif)", "*.gif"},
+      {"JPEG (*.jpg)", "*.jpg"},
+      {"PNG(*.png)", "*.png"},
+      {"Targa (*.tga)", "*.tga"},
+      {"TIFF (*.tif)", "*.tif"},
+      {"Windows Metafile (*.wmf)", "*.wmf"},
+  };
+  request.filterIndex = 1;
+  request.maxPath = 255;
+  request.fileMustExist = true;
+  return request;
+}
+
+}  // namespace
+
+void Application::DefaultPictureStep() {
+  if (!gamePanel->ChangePicture(PictureName::Resource(IDB_PICTURE))) {
+    ShowMessage("Cannot change picture.", "Change Picture Error", kExclamation);
+  }
+  ResizeClient(gamePanel->GetWidth(), gamePanel->GetHeight());
+  host.InvalidateClient(true);
+  host.CheckMenuRadioItem(ID_OPTIONS_DEFAULT_PICTURE, ID_OPTIONS_CUSTOM_PICTURE, ID_OPTIONS_DEFAULT_PICTURE);
+  defaultPicture = true;
+}
+
+bool Application::ChooseCustomPicture() {
+  const auto chosen = host.GetOpenFileName(PictureFileRequest());
+  // A path that doesn't fit the path buffer is handled like a cancelled dialog.
+  if (!chosen || chosen->empty() || chosen->size() >= picturePath.size() ||
+      chosen->find('\0') != std::string::npos) {
+    return false;
+  }
+  if (!gamePanel->ChangePicture(PictureName::File(chosen->c_str()))) {
+    ShowMessage(
+        "Cannot change picture.\nMake sure that the file is in a supported file format (BMP, GIF, JPG, PCX, PNG, "
+        "TGA, TIF).",
+        "Change Picture Error", kExclamation);
+    return false;
+  }
+  std::fill(picturePath.begin(), picturePath.end(), '\0');
+  std::copy(chosen->begin(), chosen->end(), picturePath.begin());
+  ResizeClient(gamePanel->GetWidth(), gamePanel->GetHeight());
+  host.InvalidateClient(true);
+  defaultPicture = false;
+  return true;
+}
+
+}  // namespace puzzle

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace puzzle {
+
+// The largest surface the game will make: more than this is refused before any
+// memory is taken, so a hostile picture can't exhaust the machine.
+inline constexpr int32_t kMaxSurfaceSide = 16384;
+inline constexpr int64_t kMaxSurfacePixels = 64LL * 1024 * 1024;
+
+constexpr bool SurfaceSizeAllowed(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= kMaxSurfaceSide && height <= kMaxSurfaceSide &&
+         width * height <= kMaxSurfacePixels;
+}
+
+// A decoded image: 0xAARRGGBB pixels, rows top to bottom, straight (not premultiplied)
+// alpha, 255 opaque.
+struct DecodedImage {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint32_t> pixels;
+
+  uint32_t At(int32_t px, int32_t py) const {
+    return pixels[static_cast<size_t>(py) * static_cast<size_t>(width) + static_cast<size_t>(px)];
+  }
+};
+
+// The program's own bitmaps, looked up by resource number.
+class BitmapResources {
+ public:
+  virtual ~BitmapResources() = default;
+  virtual std::optional<DecodedImage> LoadBitmap(int32_t id) const = 0;
+};
+
+// Decodes the player's picture files; the format is found from the contents.
+class ImageFileDecoder {
+ public:
+  virtual ~ImageFileDecoder() = default;
+  // Nothing when the file can't be read, is no picture it knows, or is too large.
+  virtual std::optional<DecodedImage> Decode(const char* path) = 0;
+};
+
+}  // namespace puzzle
