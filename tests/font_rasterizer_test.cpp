@@ -1,5 +1,3 @@
-#include "shell/fonts/freetype_rasterizer.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +5,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "shell/fonts/freetype_rasterizer.h"
 
 namespace puzzle {
 namespace {
@@ -61,7 +61,8 @@ AlphaMask BoardNumbers(FreeTypeRasterizer& fonts, int32_t size, int32_t grid) {
   AlphaMask mask(size, size);
   const FontSpec spec = Spec(size / grid / 2);
   for (int32_t k = 0; k < grid * grid; ++k) {
-    EXPECT_TRUE(fonts.DrawText(spec, std::to_string(k + 1), (k % grid) * size / grid, (k / grid) * size / grid, mask));
+    EXPECT_TRUE(fonts.DrawText(spec, std::to_string(k + 1), (k % grid) * size / grid,
+                               (k / grid) * size / grid, mask));
   }
   return mask;
 }
@@ -323,7 +324,8 @@ TEST(FontDeterminism, TheSameBoardGivesTheSamePixelsEveryTime) {
     bold.weight = 700;
     AlphaMask scratch(300, 300);
     ASSERT_TRUE(fonts.DrawText(bold, "88", 0, 0, scratch));
-    for (int32_t height = 5; height <= 45; ++height) ASSERT_TRUE(fonts.DrawText(Spec(height), "88", 0, 0, scratch));
+    for (int32_t height = 5; height <= 45; ++height)
+      ASSERT_TRUE(fonts.DrawText(Spec(height), "88", 0, 0, scratch));
     EXPECT_EQ(BoardNumbers(fonts, 300, grid).coverage, first.coverage) << grid << " x " << grid;
     FreeTypeRasterizer fresh;
     EXPECT_EQ(BoardNumbers(fresh, 300, grid).coverage, first.coverage) << grid << " x " << grid;
@@ -339,7 +341,8 @@ TEST(FontDeterminism, SpecsThatDifferOnlyInStyleAreKeptApart) {
   FontSpec underlined = Spec(kLargeTileHeight);
   underlined.underline = true;
   std::vector<std::vector<uint8_t>> masks;
-  for (const FontSpec& spec : {Spec(kLargeTileHeight), bold, italic, underlined, Spec(kLargeTileHeight + 1)}) {
+  for (const FontSpec& spec :
+       {Spec(kLargeTileHeight), bold, italic, underlined, Spec(kLargeTileHeight + 1)}) {
     AlphaMask mask(100, 50);
     ASSERT_TRUE(fonts.DrawText(spec, "12", 2, 2, mask));
     masks.push_back(mask.coverage);
@@ -469,8 +472,10 @@ TEST(FontStyles, BoldIsHeavierAndNoNarrower) {
   ASSERT_TRUE(fonts.DrawText(Spec(kLargeTileHeight), "0123456789", 0, 0, regularMask));
   ASSERT_TRUE(fonts.DrawText(bold, "0123456789", 0, 0, boldMask));
   EXPECT_GT(InkOf(boldMask).count, InkOf(regularMask).count * 5 / 4);
-  EXPECT_GE(fonts.TextWidth(bold, "0123456789").value(), fonts.TextWidth(Spec(kLargeTileHeight), "0123456789").value());
-  EXPECT_GT(fonts.TextWidth(bold, "Puzzle").value(), fonts.TextWidth(Spec(kLargeTileHeight), "Puzzle").value());
+  EXPECT_GE(fonts.TextWidth(bold, "0123456789").value(),
+            fonts.TextWidth(Spec(kLargeTileHeight), "0123456789").value());
+  EXPECT_GT(fonts.TextWidth(bold, "Puzzle").value(),
+            fonts.TextWidth(Spec(kLargeTileHeight), "Puzzle").value());
 }
 
 TEST(FontStyles, ItalicLeansRight) {
@@ -522,7 +527,8 @@ TEST(FontStyles, UnderlineIsAFullWidthRunBelowTheBaseline) {
       if (!added) continue;
       rows.push_back(py);
       for (int32_t px = 0; px < lined.width; ++px) {
-        EXPECT_EQ(lined.At(px, py), px >= x && px < x + width ? 255 : plain.At(px, py)) << "pixel " << px << ", " << py;
+        EXPECT_EQ(lined.At(px, py), px >= x && px < x + width ? 255 : plain.At(px, py))
+            << "pixel " << px << ", " << py;
       }
     }
     ASSERT_FALSE(rows.empty());

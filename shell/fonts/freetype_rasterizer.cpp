@@ -1,13 +1,13 @@
 #include "shell/fonts/freetype_rasterizer.h"
 
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <utility>
-
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_BITMAP_H
 #include FT_SYNTHESIS_H
@@ -45,11 +45,16 @@ int32_t ScaleRounded(int64_t units, int64_t pixelsPerEm, int64_t unitsPerEm) {
 
 const char* GenericFamily(uint8_t pitchAndFamily) {
   switch (pitchAndFamily & 0xF0) {
-    case 0x10: return "serif";      // FF_ROMAN
-    case 0x30: return "monospace";  // FF_MODERN
-    case 0x40: return "cursive";    // FF_SCRIPT
-    case 0x50: return "fantasy";    // FF_DECORATIVE
-    default: return "sans-serif";   // FF_SWISS and FF_DONTCARE
+    case 0x10:
+      return "serif";  // FF_ROMAN
+    case 0x30:
+      return "monospace";  // FF_MODERN
+    case 0x40:
+      return "cursive";  // FF_SCRIPT
+    case 0x50:
+      return "fantasy";  // FF_DECORATIVE
+    default:
+      return "sans-serif";  // FF_SWISS and FF_DONTCARE
   }
 }
 
@@ -165,8 +170,9 @@ struct FreeTypeRasterizer::Impl {
   void Open(Entry& entry) {
     const FontSpec& spec = entry.spec;
     // The requested family first (fontconfig adds its metric-compatible stand-ins right
-    // after it), then the generic family the spec names; then any sans-serif face.
-    if (OpenMatch(entry, spec.face.empty() ? nullptr : spec.face.c_str(), GenericFamily(spec.pitchAndFamily))) {
+    // after it), then the generic family of its pitch and family; then any sans-serif face.
+    if (OpenMatch(entry, spec.face.empty() ? nullptr : spec.face.c_str(),
+                  GenericFamily(spec.pitchAndFamily))) {
       return;
     }
     OpenMatch(entry, nullptr, "sans-serif");

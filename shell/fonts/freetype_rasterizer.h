@@ -43,8 +43,7 @@ class FreeTypeRasterizer : public FontRasterizer {
   FreeTypeRasterizer(const FreeTypeRasterizer&) = delete;
   FreeTypeRasterizer& operator=(const FreeTypeRasterizer&) = delete;
 
-  bool DrawText(const FontSpec& font, std::string_view text, int32_t x, int32_t y,
-                AlphaMask& mask) override;
+  bool DrawText(const FontSpec& font, std::string_view text, int32_t x, int32_t y, AlphaMask& mask) override;
 
   // Which face and size DrawText uses for the font; nothing when no face can be had.
   std::optional<FaceInfo> Face(const FontSpec& font);

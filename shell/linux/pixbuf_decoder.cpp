@@ -77,6 +77,20 @@ bool IsTarga(const std::vector<uint8_t>& data) {
   return U16(&data[12]) > 0 && U16(&data[14]) > 0;
 }
 
+// The bitmap loader sets aside as much memory as the header claims to take, before it
+// reads any size, so only the header sizes Windows writes get through.
+std::optional<Size> BitmapSize(const std::vector<uint8_t>& data) {
+  if (data.size() < 26) return std::nullopt;
+  const uint32_t infoBytes = U32(&data[14]);
+  if (infoBytes == 12) return Size{U16(&data[18]), U16(&data[20])};  // OS/2 1.x core header
+  if (infoBytes != 40 && infoBytes != 52 && infoBytes != 56 && infoBytes != 64 && infoBytes != 108 &&
+      infoBytes != 124) {
+    return std::nullopt;
+  }
+  // A negative height means rows top-down.
+  return Size{static_cast<int32_t>(U32(&data[18])), std::llabs(static_cast<int32_t>(U32(&data[22])))};
+}
+
 // A Targa loader stopped at the size it states complains on stderr, so it's checked here.
 std::optional<Size> TargaSize(const std::vector<uint8_t>& data) { return Size{U16(&data[12]), U16(&data[14])}; }
 
@@ -122,7 +136,7 @@ struct Format {
   bool vector;  // read whole, and drawn at that size rather than at one of its own
 };
 
-constexpr Format kBmp{"bmp", nullptr, false};
+constexpr Format kBmp{"bmp", BitmapSize, false};
 constexpr Format kGif{"gif", nullptr, false};
 constexpr Format kJpeg{"jpeg", nullptr, false};
 constexpr Format kPng{"png", nullptr, false};
@@ -140,6 +154,71 @@ const Format* Sniff(const std::vector<uint8_t>& data) {
   if (IsTarga(data)) return &kTga;
   return nullptr;
 }
+
+// libjpeg makes up whatever a cut-off JPEG lacks and the loader calls that a success, so
+// we follow the markers ourselves and want to see the end of the image after a scan.
+class JpegEndWatch {
+ public:
+  void Feed(const std::vector<uint8_t>& data) {
+    for (uint8_t byte : data) Step(byte);
+  }
+  bool SawEnd() const { return state_ == State::End; }
+
+ private:
+  enum class State { Marker, MarkerCode, Length1, Length2, Segment, Scan, ScanMarker, End };
+
+  void Step(uint8_t byte) {
+    switch (state_) {
+      case State::Marker:  // anything but 0xFF between segments is skipped, as libjpeg does
+        if (byte == 0xFF) state_ = State::MarkerCode;
+        return;
+      case State::MarkerCode:
+        if (byte != 0xFF) OnMarker(byte);  // 0xFF is fill
+        return;
+      case State::Length1:
+        remaining_ = static_cast<uint32_t>(byte) << 8;
+        state_ = State::Length2;
+        return;
+      case State::Length2:
+        remaining_ |= byte;
+        remaining_ = remaining_ > 2 ? remaining_ - 2 : 0;
+        state_ = remaining_ > 0 ? State::Segment : afterSegment_;
+        return;
+      case State::Segment:
+        if (--remaining_ == 0) state_ = afterSegment_;
+        return;
+      case State::Scan:
+        if (byte == 0xFF) state_ = State::ScanMarker;
+        return;
+      case State::ScanMarker:  // a stuffed zero or a restart marker belongs to the scan
+        if (byte == 0x00 || (byte >= 0xD0 && byte <= 0xD7)) {
+          state_ = State::Scan;
+        } else if (byte != 0xFF) {
+          OnMarker(byte);
+        }
+        return;
+      case State::End:
+        return;
+    }
+  }
+
+  void OnMarker(uint8_t code) {
+    if (code == 0xD9) {  // EOI
+      state_ = sawScan_ ? State::End : State::Marker;
+    } else if (code == 0xD8 || code == 0x01 || (code >= 0xD0 && code <= 0xD7)) {
+      state_ = State::Marker;  // no length follows
+    } else {
+      if (code == 0xDA) sawScan_ = true;  // SOS: entropy-coded data follows its header
+      afterSegment_ = code == 0xDA ? State::Scan : State::Marker;
+      state_ = State::Length1;
+    }
+  }
+
+  State state_ = State::Marker;
+  State afterSegment_ = State::Marker;
+  uint32_t remaining_ = 0;
+  bool sawScan_ = false;
+};
 
 class OpenFile {
  public:
@@ -344,12 +423,15 @@ std::optional<DecodedImage> PixbufDecoder::Decode(const char* path) {
 
   Loader loader(format->loader, &watch);
   if (!loader.Valid()) return std::nullopt;
+  JpegEndWatch jpegEnd;
+  const bool jpeg = format == &kJpeg;
   while (!data.empty()) {
+    if (jpeg) jpegEnd.Feed(data);
     if (!loader.Write(data) || watch.refused) return std::nullopt;
     if (!file.Read(data, kChunkSize)) return std::nullopt;
   }
   // Some loaders only learn the size here, once they have the whole file.
-  if (!loader.Close() || watch.refused) return std::nullopt;
+  if (!loader.Close() || watch.refused || (jpeg && !jpegEnd.SawEnd())) return std::nullopt;
   GdkPixbuf* decoded = loader.Pixbuf();
   if (decoded == nullptr || watch.rowsDrawn.empty() || watch.rowsLeft != 0 ||
       static_cast<size_t>(gdk_pixbuf_get_height(decoded)) != watch.rowsDrawn.size()) {

@@ -41,13 +41,15 @@
 // descriptor doesn't drop another's lock.
 //
 // What is read from a damaged file, and what becomes of it:
-// - A file without the header line, larger than kMaxFileSize, or unreadable as text holds
-//   no values as far as the game is concerned, so it falls back to its defaults.
+// - A file without the header line (binary junk, another format) or larger than
+//   kMaxFileSize holds no values as far as the game is concerned: it falls back to its
+//   defaults. An empty file is an empty key.
 // - Within a file with the header, a line that doesn't parse is skipped and only that
 //   line: one mangled record doesn't cost the good ones. A last line without its newline
-//   counts as mangled, since every file we write ends with one: the file was cut short.
-// - Either way the next write first renames the file aside, to "<file>.corrupt-<UTC time>",
-//   and then writes a fresh one with the values that were understood and the new one. A
+//   counts as mangled, since every file we write ends with one: the file was cut short,
+//   and "dword:0000001" may be what is left of "dword:00000010".
+// - Either way the next write keeps the file under "<file>.corrupt-<UTC time>" and puts
+//   a fresh one in its place, with the values that were understood and the new one. A
 //   file we couldn't fully understand is never overwritten or deleted.
 // - A file that can't be read at all (permissions, I/O error) is neither read nor
 //   replaced; writes fail until it can be.

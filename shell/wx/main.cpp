@@ -1,0 +1,61 @@
+// The game on a Linux desktop.
+#include <cstdio>
+
+#include <wx/app.h>
+#include <wx/init.h>
+
+#include "shell/application.h"
+#include "shell/wx/wx_host.h"
+#include "toolkit/platform_codes.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+// The desktop libraries keep caches for the life of the process and never free them;
+// only our own leaks are worth reporting.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n"
+         "leak:libdbus-1.so\n"
+         "leak:libglib-2.0.so\n"
+         "leak:libgobject-2.0.so\n"
+         "leak:libgio-2.0.so\n"
+         "leak:libgtk-3.so\n"
+         "leak:libgdk-3.so\n"
+         "leak:libpango\n"
+         "leak:libcairo.so\n"
+         "leak:libatk\n"
+         "leak:libgdk_pixbuf-2.0.so\n"
+         "leak:libX11.so\n";
+}
+#endif
+
+namespace {
+
+class PuzzleApp : public wxApp {
+ public:
+  bool OnInit() override {
+    // The game reads no command line; the toolkit's own options are still taken.
+    SetAppName("brindlewick-puzzle");
+    SetAppDisplayName("brindlewick Puzzle");
+    return true;
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  wxApp::SetInstance(new PuzzleApp);
+  if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
+    std::fprintf(stderr, "brindlewick Puzzle: An unexpected error occurs, the program will now exit.\n");
+    wxEntryCleanup();
+    return 1;
+  }
+  int32_t exitCode = 1;
+  {
+    puzzle::WxHost host;
+    puzzle::Application game(host);
+    exitCode = game.WinMain(puzzle::SW_SHOWNORMAL);
+    host.DestroyFrame();
+  }
+  wxTheApp->OnExit();
+  wxEntryCleanup();
+  return exitCode;
+}

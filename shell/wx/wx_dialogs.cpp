@@ -1,0 +1,188 @@
+#include "shell/wx/wx_dialogs.h"
+
+#include <map>
+
+#include <wx/button.h>
+#include <wx/dcclient.h>
+#include <wx/dialog.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/valtext.h>
+
+#include "shell/wx/wx_resources.h"
+#include "toolkit/platform_codes.h"
+
+namespace puzzle {
+
+namespace {
+
+// Dialog units map to pixels with the base units of the templates' 8-point font (6 x 13
+// pixels), so every control stands where its template puts it, the About box's link
+// beside its label included.
+constexpr int kBaseX = 6;
+constexpr int kBaseY = 13;
+constexpr int kFirstControlId = 20000;
+
+int MulDiv(int value, int numerator, int denominator) { return (value * numerator + denominator / 2) / denominator; }
+wxPoint PixelPoint(int x, int y) { return wxPoint(MulDiv(x, kBaseX, 4), MulDiv(y, kBaseY, 8)); }
+wxSize PixelSize(int w, int h) { return wxSize(MulDiv(w, kBaseX, 4), MulDiv(h, kBaseY, 8)); }
+
+class TemplateDialog : public wxDialog, public DialogWindow {
+ public:
+  TemplateDialog(wxWindow* owner, const DialogSpec& spec, DialogProcedure procedure)
+      : wxDialog(owner, wxID_ANY, FromProgramText(spec.caption), wxDefaultPosition, wxDefaultSize,
+                 wxCAPTION | ((spec.style & WS_SYSMENU) != 0 ? wxSYSTEM_MENU | wxCLOSE_BOX : 0)),
+        spec_(spec),
+        procedure_(std::move(procedure)) {
+    SetFont(wxFont(wxFontInfo(8).Family(wxFONTFAMILY_SWISS).FaceName("Liberation Sans")));
+    SetClientSize(PixelSize(spec.width, spec.height));
+    for (const ControlSpec& control : spec.controls) AddControl(control);
+    Bind(wxEVT_BUTTON, &TemplateDialog::OnButton, this);
+    Bind(wxEVT_CHAR_HOOK, &TemplateDialog::OnCharHook, this);
+    Bind(wxEVT_CLOSE_WINDOW, &TemplateDialog::OnClose, this);
+    Bind(wxEVT_PAINT, &TemplateDialog::OnPaint, this);
+    Bind(wxEVT_MOTION, &TemplateDialog::OnMouse, this);
+    Bind(wxEVT_LEFT_DOWN, &TemplateDialog::OnMouse, this);
+    CentreOnParent();
+  }
+
+  intptr_t Run() {
+    Send(WM_INITDIALOG, 0, 0);
+    if (ended_) return result_;
+    FocusFirstField();
+    ShowModal();
+    return result_;
+  }
+
+  // DialogWindow.
+  void SetItemText(int32_t id, std::string_view text) override {
+    wxWindow* control = FindWindow(kFirstControlId + id);
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(control)) {
+      edit->ChangeValue(FromProgramText(text));
+    } else if (control != nullptr) {
+      control->SetLabel(FromProgramText(text));
+    }
+  }
+  std::string GetItemText(int32_t id, size_t maxChars) override {
+    wxWindow* control = FindWindow(kFirstControlId + id);
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(control)) return ToProgramText(edit->GetValue(), maxChars);
+    return control != nullptr ? ToProgramText(control->GetLabel(), maxChars) : std::string();
+  }
+  void EndDialog(intptr_t result) override {
+    ended_ = true;
+    result_ = result;
+  }
+  void SetCursor(CursorShape shape) override {
+    wxDialog::SetCursor(shape == CursorShape::Hand ? HandCursor() : wxCursor(wxCURSOR_ARROW));
+  }
+  void DrawText(int32_t x, int32_t y, std::string_view text, const FontSpec& font, uint32_t rgb) override {
+    if (paintDc_ == nullptr) return;
+    // The dialog's own face and size: an 8-pixel cell is too small to read with the
+    // faces this platform has.
+    wxFont face = GetFont();
+    face.SetUnderlined(font.underline);
+    if (font.weight >= 700) face.SetWeight(wxFONTWEIGHT_BOLD);
+    paintDc_->SetFont(face);
+    paintDc_->SetTextForeground(wxColour(static_cast<unsigned char>(rgb >> 16), static_cast<unsigned char>(rgb >> 8),
+                                         static_cast<unsigned char>(rgb)));
+    paintDc_->SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
+    paintDc_->DrawText(FromProgramText(text), x, y);
+  }
+
+ private:
+  void AddControl(const ControlSpec& control) {
+    const int id = control.id == IDC_STATIC ? wxID_ANY : kFirstControlId + control.id;
+    const wxPoint at = PixelPoint(control.x, control.y);
+    const wxSize size = PixelSize(control.width, control.height);
+    const wxString text = FromProgramText(control.text);
+    switch (control.kind) {
+      case ControlKind::Static: {
+        const long align = (control.style & SS_CENTER) != 0 ? wxALIGN_CENTRE_HORIZONTAL : wxALIGN_LEFT;
+        new wxStaticText(this, id, text, at, size, align | wxST_NO_AUTORESIZE);
+        break;
+      }
+      case ControlKind::Edit: {
+        auto* edit = new wxTextCtrl(this, id, text, at, size, wxBORDER_SIMPLE);
+        if ((control.style & ES_NUMBER) != 0) edit->SetValidator(wxTextValidator(wxFILTER_DIGITS));
+        // Without horizontal scrolling typing stops when the field is full.
+        if ((control.style & ES_AUTOHSCROLL) == 0) edit->SetMaxLength(std::max(1, (size.x - 4) / kBaseX));
+        if (first_ == nullptr) first_ = edit;
+        break;
+      }
+      case ControlKind::Button: {
+        auto* button = new wxButton(this, id, text, at, size);
+        if ((control.style & BS_DEFPUSHBUTTON) != 0) {
+          button->SetDefault();
+          defaultButton_ = control.id;
+        }
+        break;
+      }
+    }
+  }
+
+  void FocusFirstField() {
+    if (first_ == nullptr) return;
+    first_->SetFocus();
+    first_->SelectAll();
+  }
+
+  void Send(uint32_t message, uint32_t wParam, int32_t lParam) {
+    procedure_(*this, message, wParam, lParam);
+    if (ended_ && IsModal()) EndModal(0);
+  }
+
+  void OnButton(wxCommandEvent& event) {
+    if (event.GetId() >= kFirstControlId) Send(WM_COMMAND, static_cast<uint32_t>(event.GetId() - kFirstControlId), 0);
+  }
+
+  void OnCharHook(wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    if (key == WXK_ESCAPE) {
+      Send(WM_COMMAND, IDCANCEL, 0);
+    } else if ((key == WXK_RETURN || key == WXK_NUMPAD_ENTER) && dynamic_cast<wxButton*>(FindFocus()) == nullptr &&
+               defaultButton_ != 0) {
+      Send(WM_COMMAND, static_cast<uint32_t>(defaultButton_), 0);
+    } else {
+      event.Skip();
+    }
+  }
+
+  void OnClose(wxCloseEvent& event) {
+    if ((spec_.style & WS_SYSMENU) != 0) Send(WM_COMMAND, IDCANCEL, 0);
+    if (!ended_ && event.CanVeto()) event.Veto();
+  }
+
+  void OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    paintDc_ = &dc;
+    Send(WM_PAINT, 0, 0);
+    paintDc_ = nullptr;
+  }
+
+  void OnMouse(wxMouseEvent& event) {
+    event.Skip();
+    const wxPoint at = event.GetPosition();
+    const uint32_t message = event.GetEventType() == wxEVT_MOTION ? WM_MOUSEMOVE : WM_LBUTTONDOWN;
+    Send(message, event.LeftIsDown() ? MK_LBUTTON : 0u,
+         MakeLParam(static_cast<uint32_t>(at.x), static_cast<uint32_t>(at.y)));
+  }
+
+  const DialogSpec& spec_;
+  DialogProcedure procedure_;
+  wxTextCtrl* first_ = nullptr;
+  int32_t defaultButton_ = 0;
+  wxDC* paintDc_ = nullptr;
+  bool ended_ = false;
+  intptr_t result_ = 0;
+};
+
+}  // namespace
+
+intptr_t RunTemplateDialog(wxWindow* owner, const DialogSpec& spec, DialogProcedure procedure) {
+  auto* dialog = new TemplateDialog(owner, spec, std::move(procedure));
+  const intptr_t result = dialog->Run();
+  dialog->Destroy();
+  return result;
+}
+
+}  // namespace puzzle

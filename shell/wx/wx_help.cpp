@@ -1,0 +1,73 @@
+#include "shell/wx/wx_help.h"
+
+#include <wx/filefn.h>
+#include <wx/filename.h>
+#include <wx/filesys.h>
+#include <wx/fs_zip.h>
+#include <wx/html/helpwnd.h>
+#include <wx/notebook.h>
+#include <wx/stdpaths.h>
+
+#include "toolkit/platform_codes.h"
+
+namespace puzzle {
+
+namespace {
+
+constexpr const char* kBookName = "brindlewick puzzle help.htb";
+
+// Finds the notebook of the help window, to turn to its search page.
+wxNotebook* FindNotebook(wxWindow* window) {
+  if (window == nullptr) return nullptr;
+  if (auto* notebook = dynamic_cast<wxNotebook*>(window)) return notebook;
+  for (wxWindow* child : window->GetChildren()) {
+    if (auto* found = FindNotebook(child)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<HelpBook> HelpBook::Find() {
+  const wxFileName program(wxStandardPaths::Get().GetExecutablePath());
+  const wxString directory = program.GetPath();
+  // Beside the program in the build tree, or where the install puts it.
+  const wxString candidates[] = {
+      directory + "/" + kBookName,
+      directory + "/../share/brindlewick-puzzle/" + kBookName,
+  };
+  for (const wxString& candidate : candidates) {
+    if (wxFileExists(candidate)) return std::make_unique<HelpBook>(wxFileName(candidate).GetAbsolutePath());
+  }
+  return nullptr;
+}
+
+bool HelpBook::Show(wxWindow* owner, uint32_t command) {
+  if (!controller_) {
+    static bool zipHandler = false;
+    if (!zipHandler) {
+      wxFileSystem::AddHandler(new wxZipFSHandler);
+      zipHandler = true;
+    }
+    auto controller = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, owner);
+    if (!controller->AddBook(wxFileName(path_), false)) return false;
+    controller_ = std::move(controller);
+  }
+  switch (command) {
+    case HH_DISPLAY_INDEX:
+      return controller_->DisplayIndex();
+    case HH_DISPLAY_SEARCH: {
+      if (!controller_->DisplayContents()) return false;
+      wxNotebook* pages = FindNotebook(controller_->GetHelpWindow());
+      if (pages == nullptr) return true;
+      for (size_t i = 0; i < pages->GetPageCount(); ++i) {
+        if (pages->GetPageText(i).Contains("Search")) pages->SetSelection(i);
+      }
+      return true;
+    }
+    default:
+      return controller_->DisplayContents();
+  }
+}
+
+}  // namespace puzzle
