@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "board_invariants.h"
 #include "game/grid.h"
 #include "test_support.h"
 
@@ -37,26 +38,7 @@ class BoardTest : public ::testing::Test {
   }
   const SoftwareSurface& PicturePixels(const Picture& p) { return static_cast<const SoftwareSurface&>(*p.surface); }
 
-  // The cells must hold every tile once, each knowing its cell; one tile hidden, in the hole.
-  static void ExpectInvariants(Board& board) {
-    std::set<Tile*> seen;
-    int hidden = 0;
-    for (int32_t r = 0; r < board.GetRows(); ++r) {
-      for (int32_t c = 0; c < board.GetColumns(); ++c) {
-        Tile* t = board.TileInCell(c, r);
-        ASSERT_TRUE(seen.insert(t).second);
-        ASSERT_EQ(t->GetCellX(), c);
-        ASSERT_EQ(t->GetCellY(), r);
-        if (!t->IsVisible()) {
-          ++hidden;
-          ASSERT_EQ(c, board.GetEmptyColumn());
-          ASSERT_EQ(r, board.GetEmptyRow());
-        }
-      }
-    }
-    ASSERT_EQ(static_cast<int32_t>(seen.size()), board.GetTileCount());
-    ASSERT_EQ(hidden, board.GetState() == StateSolved ? 0 : 1);
-  }
+  static void ExpectInvariants(Board& board) { puzzle::testing::ExpectBoardInvariants(board); }
 
   BlockFont font;
   SurfaceBench bench;

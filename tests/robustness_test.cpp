@@ -4,6 +4,7 @@
 #include <set>
 
 #include "app_support.h"
+#include "board_invariants.h"
 
 namespace puzzle {
 namespace {
@@ -134,22 +135,8 @@ class RandomSession {
     SCOPED_TRACE(::testing::Message() << "step " << step);
     GamePanel& panel = *app_->gamePanel;
     Board& board = *panel.GetBoard();
-    std::set<Tile*> seen;
-    int hidden = 0;
-    for (int32_t r = 0; r < board.GetRows(); ++r) {
-      for (int32_t c = 0; c < board.GetColumns(); ++c) {
-        Tile* t = board.TileInCell(c, r);
-        ASSERT_TRUE(seen.insert(t).second);
-        ASSERT_EQ(t->GetCellX(), c);
-        ASSERT_EQ(t->GetCellY(), r);
-        if (!t->IsVisible()) {
-          ++hidden;
-          ASSERT_EQ(c, board.GetEmptyColumn());
-          ASSERT_EQ(r, board.GetEmptyRow());
-        }
-      }
-    }
-    ASSERT_EQ(hidden, board.GetState() == StateSolved ? 0 : 1);
+    puzzle::testing::ExpectBoardInvariants(board);
+    if (::testing::Test::HasFatalFailure()) return;
     ASSERT_GE(board.GetColumns(), 3);
     ASSERT_LE(board.GetColumns(), 10);
     ASSERT_GE(panel.GetMoves(), 0);
