@@ -1,6 +1,9 @@
 #include "bench/bench_support.h"
 
 #include <algorithm>
+#include <map>
+#include <tuple>
+#include <utility>
 
 namespace puzzle::bench {
 

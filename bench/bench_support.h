@@ -1,10 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
-#include <tuple>
 #include <vector>
 
 #include "game/board.h"

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bench/bench_support.h"
 #include "settings/settings_store.h"

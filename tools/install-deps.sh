@@ -6,7 +6,7 @@ set -eu
 
 profile=${1:-play}
 packages="g++ cmake make pkg-config libfreetype-dev libfontconfig-dev fonts-liberation
-  fonts-dejavu-core libgdk-pixbuf-2.0-dev libwmf0.2-7-gtk libwxgtk3.2-dev"
+  fonts-dejavu-core libgdk-pixbuf-2.0-dev libwmf-0.2-7-gtk libwxgtk3.2-dev"
 if [ "$profile" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev imagemagick xvfb xauth xdotool
     x11-utils libfaketime"

@@ -375,6 +375,7 @@ std::optional<DecodedImage> ToImage(const GdkPixbuf* pixbuf) {
   }
   const int width = gdk_pixbuf_get_width(pixbuf);
   const int height = gdk_pixbuf_get_height(pixbuf);
+  // Once more, in case a loader drew something other than the size it announced.
   if (!SurfaceSizeAllowed(width, height)) return std::nullopt;
   const size_t stride = static_cast<size_t>(gdk_pixbuf_get_rowstride(pixbuf));
   const guint8* pixels = gdk_pixbuf_read_pixels(pixbuf);

@@ -14,7 +14,7 @@ namespace puzzle {
 // as its header is read, before any pixels are decoded. A GIF gives its first frame; a
 // photo with an orientation tag comes out upright. Metafiles are drawn at the size their
 // header gives at 96 dpi, or at their window extent in pixels when they have no
-// placeable header.
+// placeable header. A file cut short gives nothing rather than part of a picture.
 //
 // Not thread-safe; one decoder may be used for many files.
 class PixbufDecoder : public ImageFileDecoder {
