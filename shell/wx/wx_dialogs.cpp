@@ -16,16 +16,7 @@ namespace puzzle {
 
 namespace {
 
-// Dialog units map to pixels with the base units of the templates' 8-point font (6 x 13
-// pixels), so every control stands where its template puts it, the About box's link
-// beside its label included.
-constexpr int kBaseX = 6;
-constexpr int kBaseY = 13;
 constexpr int kFirstControlId = 20000;
-
-int MulDiv(int value, int numerator, int denominator) { return (value * numerator + denominator / 2) / denominator; }
-wxPoint PixelPoint(int x, int y) { return wxPoint(MulDiv(x, kBaseX, 4), MulDiv(y, kBaseY, 8)); }
-wxSize PixelSize(int w, int h) { return wxSize(MulDiv(w, kBaseX, 4), MulDiv(h, kBaseY, 8)); }
 
 class TemplateDialog : public wxDialog, public DialogWindow {
  public:
@@ -34,8 +25,11 @@ class TemplateDialog : public wxDialog, public DialogWindow {
                  wxCAPTION | ((spec.style & WS_SYSMENU) != 0 ? wxSYSTEM_MENU | wxCLOSE_BOX : 0)),
         spec_(spec),
         procedure_(std::move(procedure)) {
-    SetFont(wxFont(wxFontInfo(8).Family(wxFONTFAMILY_SWISS).FaceName("Liberation Sans")));
-    SetClientSize(PixelSize(spec.width, spec.height));
+    // The templates' 8-point sans serif: Liberation Sans at 8 points has the 6 x 13 pixel
+    // base units the templates were laid out with, so every control stands where its
+    // template puts it, the About box's link beside its label included.
+    SetFont(wxFont(wxFontInfo(spec.fontPoints).Family(wxFONTFAMILY_SWISS).FaceName("Liberation Sans")));
+    SetClientSize(ConvertDialogToPixels(wxSize(spec.width, spec.height)));
     for (const ControlSpec& control : spec.controls) AddControl(control);
     Bind(wxEVT_BUTTON, &TemplateDialog::OnButton, this);
     Bind(wxEVT_CHAR_HOOK, &TemplateDialog::OnCharHook, this);
@@ -71,6 +65,10 @@ class TemplateDialog : public wxDialog, public DialogWindow {
   void EndDialog(intptr_t result) override {
     ended_ = true;
     result_ = result;
+    // Off the screen at once, as the platform's EndDialog does, even when the procedure goes
+    // on to open another dialog; the loop itself ends once the procedure returns. The
+    // frame's own Show, since wxDialog's would end the modal loop here.
+    if (IsModal()) wxTopLevelWindow::Show(false);
   }
   void SetCursor(CursorShape shape) override {
     wxDialog::SetCursor(shape == CursorShape::Hand ? HandCursor() : wxCursor(wxCURSOR_ARROW));
@@ -92,8 +90,8 @@ class TemplateDialog : public wxDialog, public DialogWindow {
  private:
   void AddControl(const ControlSpec& control) {
     const int id = control.id == IDC_STATIC ? wxID_ANY : kFirstControlId + control.id;
-    const wxPoint at = PixelPoint(control.x, control.y);
-    const wxSize size = PixelSize(control.width, control.height);
+    const wxPoint at = ConvertDialogToPixels(wxPoint(control.x, control.y));
+    const wxSize size = ConvertDialogToPixels(wxSize(control.width, control.height));
     const wxString text = FromProgramText(control.text);
     switch (control.kind) {
       case ControlKind::Static: {
@@ -105,7 +103,7 @@ class TemplateDialog : public wxDialog, public DialogWindow {
         auto* edit = new wxTextCtrl(this, id, text, at, size, wxBORDER_SIMPLE);
         if ((control.style & ES_NUMBER) != 0) edit->SetValidator(wxTextValidator(wxFILTER_DIGITS));
         // Without horizontal scrolling typing stops when the field is full.
-        if ((control.style & ES_AUTOHSCROLL) == 0) edit->SetMaxLength(std::max(1, (size.x - 4) / kBaseX));
+        if ((control.style & ES_AUTOHSCROLL) == 0) edit->SetMaxLength(std::max(1, (size.x - 4) / GetCharWidth()));
         if (first_ == nullptr) first_ = edit;
         break;
       }
@@ -127,8 +125,13 @@ class TemplateDialog : public wxDialog, public DialogWindow {
   }
 
   void Send(uint32_t message, uint32_t wParam, int32_t lParam) {
+    ++sending_;
     procedure_(*this, message, wParam, lParam);
-    if (ended_ && IsModal()) EndModal(0);
+    --sending_;
+    // The loop ends once the procedure that ended it has returned. A message that comes
+    // meanwhile (a paint while the procedure runs another dialog) must not end it from
+    // inside that other dialog's loop: wx would hide this dialog and leave its loop running.
+    if (ended_ && sending_ == 0 && IsModal()) EndModal(0);
   }
 
   void OnButton(wxCommandEvent& event) {
@@ -172,6 +175,7 @@ class TemplateDialog : public wxDialog, public DialogWindow {
   wxTextCtrl* first_ = nullptr;
   int32_t defaultButton_ = 0;
   wxDC* paintDc_ = nullptr;
+  int sending_ = 0;
   bool ended_ = false;
   intptr_t result_ = 0;
 };

@@ -51,6 +51,14 @@ bool HelpBook::Show(wxWindow* owner, uint32_t command) {
     }
     auto controller = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, owner);
     if (!controller->AddBook(wxFileName(path_), false)) return false;
+    // The window is titled with the book's title, as the help viewer titles it elsewhere,
+    // not "Help: <page>"; "%.0s" takes the page title wx hands the format and prints none of it.
+    const wxHtmlBookRecArray& books = controller->GetHelpData()->GetBookRecArray();
+    if (!books.empty()) {
+      wxString title = books[0].GetTitle();
+      title.Replace("%", "%%");
+      controller->SetTitleFormat(title + "%.0s");
+    }
     controller_ = std::move(controller);
   }
   switch (command) {

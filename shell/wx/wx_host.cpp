@@ -300,6 +300,13 @@ void WxHost::Invalidate(const wxRect& area, bool erase) {
 
 void WxHost::ShowMainWindow(int32_t showCommand) {
   frame_->Show();
+  // Finding and opening a face takes a moment the first time; do it while the player
+  // looks at the picture rather than on the first Show Numbers.
+  wxTheApp->CallAfter([this] {
+    FontSpec numbers;
+    numbers.height = 15;
+    fonts_.Face(numbers);
+  });
   if (showCommand == SW_SHOWMINIMIZED) frame_->Iconize(true);
   frame_->Canvas()->SetFocus();
   Invalidate(frame_->Canvas()->GetClientRect(), true);

@@ -1,0 +1,625 @@
+// The desktop program under Xvfb, played with xdotool: after every step its client area must
+// equal, pixel for pixel, what the headless host draws for the same inputs. The wall clock
+// is held on one second so that both shuffle alike; only the seconds counter runs on real
+// time, and it is read and checked on its own.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "resources/resource_tables.h"
+#include "tests/e2e/desktop_session.h"
+#include "toolkit/platform_codes.h"
+#include "tools/png_writer.h"
+
+namespace puzzle::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+// 2026-12-06 10:00:00 UTC: the second the program believes it starts in, every time.
+constexpr int64_t kStartSecond = 1796551200;
+constexpr uint32_t kLightGrey = 0xC0C0C0;
+
+// One X server for this test process.
+class XServer : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    const std::string missing = MissingTools();
+    if (!missing.empty()) {
+      skipReason = "not installed: " + missing;
+      return;
+    }
+    std::string error;
+    display = std::make_unique<VirtualDisplay>();
+    if (!display->Start(&error)) {
+      skipReason = "no X server: " + error;
+      display.reset();
+    }
+  }
+  void TearDown() override { display.reset(); }
+
+  static inline std::unique_ptr<VirtualDisplay> display;
+  static inline std::string skipReason;
+};
+
+[[maybe_unused]] const auto* const kServer = ::testing::AddGlobalTestEnvironment(new XServer);
+
+// Template sizes in pixels, as the desktop lays dialog units out (6 x 13 base units).
+int32_t DialogPixelsX(int32_t units) { return (units * 6 + 2) / 4; }
+int32_t DialogPixelsY(int32_t units) { return (units * 13 + 4) / 8; }
+
+class DesktopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!XServer::display) GTEST_SKIP() << XServer::skipReason;
+    x = std::make_unique<XTools>(XServer::display->Name());
+    home = std::make_unique<TempDir>();
+    ASSERT_FALSE(home->Path().empty());
+    mirror = std::make_unique<HeadlessMirror>(kStartSecond);
+    program = std::make_unique<DesktopProgram>(*x, home->Path(), kStartSecond);
+    program->AddEnvironment(extraEnvironment);
+    std::string error;
+    ASSERT_TRUE(program->Launch(&error, mirror->Client().height)) << error;
+    ASSERT_TRUE(program->Focus());
+  }
+
+  void TearDown() override {
+    if (program && HasFailure()) std::cerr << "The program's output:\n" << program->Output() << "\n";
+    program.reset();
+  }
+
+  // Waits for the client area to show what the headless host shows; on a mismatch both
+  // pictures and their difference are kept for looking at.
+  ::testing::AssertionResult ScreenMatches(const std::string& step, const std::vector<Rect>& masks = {}) {
+    const Image expected = mirror->Client();
+    Image shown;
+    const Difference d = program->WaitForClient(expected, masks, milliseconds(10000), &shown);
+    if (d.Same()) return ::testing::AssertionSuccess();
+    const fs::path dir =
+        fs::path(PUZZLE_E2E_ARTIFACTS) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    SavePng(dir / (step + "-desktop.png"), shown);
+    SavePng(dir / (step + "-headless.png"), expected);
+    if (!d.sizesDiffer) SavePng(dir / (step + "-difference.png"), DifferencePicture(shown, expected));
+    return ::testing::AssertionFailure() << step << ": the screen (" << shown.width << " x " << shown.height
+                                         << ") is not the headless rendering (" << expected.width << " x "
+                                         << expected.height << "): " << d.Describe() << "; pictures in " << dir;
+  }
+
+  // The seconds counter runs on real time on the desktop only.
+  std::vector<Rect> ClockMask() { return {mirror->SecondsCounterRect()}; }
+
+  std::optional<int32_t> SecondsOnScreen() {
+    auto client = program->CaptureClient();
+    if (!client) return std::nullopt;
+    return mirror->ReadCounter(*client, mirror->SecondsCounterRect());
+  }
+
+  // The same input to both programs.
+  void Press(uint32_t virtualKey, bool control = false) {
+    ASSERT_TRUE(program->Key({(control ? "ctrl+" : "") + XdotoolKeyName(virtualKey)}));
+    mirror->Key(virtualKey, control);
+  }
+  void Click(int32_t clientX, int32_t clientY) {
+    ASSERT_TRUE(program->ClickAt(clientX, clientY));
+    mirror->ClickAt(clientX, clientY);
+  }
+  void ClickCell(int32_t column, int32_t row) {
+    auto [cx, cy] = mirror->CellCentre(column, row);
+    Click(cx, cy);
+  }
+  // A menu item by its mnemonics, e.g. Alt+O then E for Options > Expert.
+  void Menu(const std::string& menuLetter, const std::string& itemLetter) {
+    ASSERT_TRUE(program->Key({"alt+" + menuLetter}));
+    // The menu is open once its popup is mapped; only then does the item letter reach it.
+    ASSERT_TRUE(WaitForPopup()) << "the menu did not open";
+    ASSERT_TRUE(program->Key({itemLetter}));
+  }
+  bool WaitForPopup() {
+    const auto end = Clock::now() + milliseconds(10000);
+    while (Clock::now() < end) {
+      for (const WindowInfo& w : x->Windows(program->Pid())) {
+        if (w.id != program->MainWindow() && w.title == "brindlewick-puzzle") return true;
+      }
+      std::this_thread::sleep_for(milliseconds(30));
+    }
+    return false;
+  }
+  // Types into a dialog once it has the keyboard.
+  void FocusWindow(const WindowInfo& window) { ASSERT_TRUE(x->Xdotool({"windowfocus", "--sync", window.id})); }
+
+  void KeepScreenshot(const std::string& name, const std::string& window) {
+    if (auto image = x->Capture(window)) {
+      SavePng(fs::path(PUZZLE_E2E_ARTIFACTS) / "screens" / (name + ".png"), *image);
+    }
+  }
+
+  // Where another window lies over the client area, in client coordinates: the screen
+  // has its pixels there.
+  Rect OverClient(const WindowInfo& other) {
+    auto main = x->Geometry(program->MainWindow());
+    const int32_t left = main ? main->x : 0;
+    const int32_t top = (main ? main->y : 0) + program->MenuBarHeight();
+    return Rect{other.x - left, other.y - top, other.x - left + other.width, other.y - top + other.height};
+  }
+
+  // The program's windows, for failure messages.
+  std::string DescribeWindows() {
+    std::string text = "windows:";
+    for (const WindowInfo& w : x->Windows(program->Pid())) {
+      text += " [" + w.title + " " + std::to_string(w.width) + "x" + std::to_string(w.height) + "+" +
+              std::to_string(w.x) + "+" + std::to_string(w.y) + "]";
+    }
+    if (auto focus = x->Xdotool({"getwindowfocus"})) text += "; focus " + *focus;
+    KeepScreenshot(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-screen", "root");
+    return text;
+  }
+
+  std::map<std::string, std::string> SavedSettings() { return ReadSettingsValues(program->SettingsFilePath()); }
+
+  EnvironmentChanges extraEnvironment;  // for the program, set before SetUp
+  std::unique_ptr<XTools> x;
+  std::unique_ptr<TempDir> home;
+  std::unique_ptr<HeadlessMirror> mirror;
+  std::unique_ptr<DesktopProgram> program;
+};
+
+// --- Start-up ------------------------------------------------------------------------------
+
+TEST_F(DesktopTest, StartUpWindowShowsTheHeadlessStartUpScreen) {
+  const Image expected = mirror->Client();
+  ASSERT_EQ(expected.width, 320);
+  ASSERT_EQ(expected.height, 356);
+  auto window = x->Geometry(program->MainWindow());
+  ASSERT_TRUE(window);
+  EXPECT_EQ(window->title, "brindlewick Puzzle");
+  EXPECT_EQ(window->width, 320);
+  // The menu bar takes what the window has above its client area.
+  EXPECT_GE(program->MenuBarHeight(), 15);
+  EXPECT_LE(program->MenuBarHeight(), 40);
+
+  ASSERT_TRUE(ScreenMatches("start-up"));
+  auto shown = program->CaptureClient();
+  ASSERT_TRUE(shown);
+  // Light grey margins, both counters at 0, the bottom-left piece missing.
+  EXPECT_EQ(shown->At(0, 0), kLightGrey);
+  EXPECT_EQ(shown->At(319, 355), kLightGrey);
+  EXPECT_EQ(mirror->ReadCounter(*shown, mirror->MovesCounterRect()), 0);
+  EXPECT_EQ(mirror->ReadCounter(*shown, mirror->SecondsCounterRect()), 0);
+  auto [holeX, holeY] = mirror->CellCentre(0, 3);
+  EXPECT_EQ(shown->At(holeX, holeY), 0x000000u);
+  KeepScreenshot("start-up", program->MainWindow());
+
+  // And the picture kept with the tests, which guards against both hosts changing alike.
+  auto reference = mirror->decoder.Decode(PUZZLE_E2E_DATA "/start-up.png");
+  ASSERT_TRUE(reference) << "no reference picture";
+  Image stored{reference->width, reference->height, reference->pixels};
+  for (uint32_t& p : stored.pixels) p &= 0xFFFFFF;
+  const Image storedClient = stored.Crop(Rect{0, stored.height - 356, stored.width, stored.height});
+  EXPECT_TRUE(Compare(*shown, storedClient).Same()) << Compare(*shown, storedClient).Describe();
+
+  // Before a game starts, presses and arrow keys move nothing.
+  ClickCell(0, 2);
+  Press(VK_DOWN);
+  EXPECT_TRUE(ScreenMatches("idle-input"));
+  EXPECT_EQ(mirror->Panel().GetMoves(), 0);
+}
+
+// --- A game --------------------------------------------------------------------------------
+
+TEST_F(DesktopTest, GamePlayedWithKeysAndClicksMatchesHeadlessAfterEveryStep) {
+  const auto started = Clock::now();
+  Press(VK_F2);
+  ASSERT_TRUE(ScreenMatches("new-game", ClockMask()));
+  ASSERT_EQ(mirror->GetBoard().GetState(), StatePlaying);
+
+  // The arrow keys, including some that push against an edge and do nothing.
+  int step = 0;
+  for (uint32_t key : {VK_LEFT, VK_UP, VK_RIGHT, VK_RIGHT, VK_DOWN, VK_DOWN, VK_LEFT, VK_UP}) {
+    Press(key);
+    ASSERT_TRUE(ScreenMatches("arrow-" + std::to_string(++step), ClockMask()));
+  }
+
+  // Presses in the hole's column and row move the whole run of tiles.
+  Board& board = mirror->GetBoard();
+  const int32_t columns = board.GetColumns();
+  const int32_t rows = board.GetRows();
+  ClickCell(board.GetEmptyColumn(), board.GetEmptyRow() == 0 ? rows - 1 : 0);
+  ASSERT_TRUE(ScreenMatches("click-column", ClockMask()));
+  ClickCell(board.GetEmptyColumn() == 0 ? columns - 1 : 0, board.GetEmptyRow());
+  ASSERT_TRUE(ScreenMatches("click-row", ClockMask()));
+  // Off the hole's lines a press does nothing; so does one on the hole itself.
+  ClickCell((board.GetEmptyColumn() + 1) % columns, (board.GetEmptyRow() + 1) % rows);
+  ClickCell(board.GetEmptyColumn(), board.GetEmptyRow());
+  ASSERT_TRUE(ScreenMatches("click-elsewhere", ClockMask()));
+  const int32_t moves = mirror->Panel().GetMoves();
+  EXPECT_GT(moves, 4);
+
+  Press('S', true);
+  ASSERT_TRUE(ScreenMatches("numbers-on", ClockMask()));
+  Press(board.GetEmptyColumn() == 0 ? VK_LEFT : VK_RIGHT);
+  ASSERT_TRUE(ScreenMatches("numbered-slide", ClockMask()));
+  EXPECT_EQ(mirror->Panel().GetMoves(), moves + 1);
+
+  // The face starts a new game: a new shuffle, moves back to 0.
+  auto [faceX, faceY] = mirror->FaceCentre();
+  Click(faceX, faceY);
+  ASSERT_TRUE(ScreenMatches("face-new-game", ClockMask()));
+  EXPECT_EQ(mirror->Panel().GetMoves(), 0);
+  Press('S', true);
+  ASSERT_TRUE(ScreenMatches("numbers-off", ClockMask()));
+
+  // The clock itself: it restarted at 1 with the new game and can't be ahead of real time.
+  const auto seconds = SecondsOnScreen();
+  ASSERT_TRUE(seconds) << "the seconds counter shows no number";
+  const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - started).count();
+  EXPECT_GE(*seconds, 1);
+  EXPECT_LE(*seconds, elapsed + 2);
+  KeepScreenshot("game", program->MainWindow());
+}
+
+// --- Dialogs and the clock ---------------------------------------------------------------------
+
+TEST_F(DesktopTest, ClockKeepsRunningWhileFindTileIsOpen) {
+  Press(VK_F2);
+  ASSERT_TRUE(ScreenMatches("new-game", ClockMask()));
+  const auto before = SecondsOnScreen();
+  ASSERT_TRUE(before);
+
+  ASSERT_TRUE(program->Key({"ctrl+f"}));
+  auto dialog = program->WaitForWindow("Find Tile");
+  ASSERT_TRUE(dialog) << "no Find Tile dialog";
+  EXPECT_EQ(dialog->width, DialogPixelsX(158));
+  EXPECT_EQ(dialog->height, DialogPixelsY(44));
+  KeepScreenshot("find-tile", dialog->id);
+
+  // The counter goes on ticking behind the modal dialog.
+  std::optional<int32_t> during;
+  const auto end = Clock::now() + milliseconds(15000);
+  while (Clock::now() < end) {
+    during = SecondsOnScreen();
+    if (during && *during >= *before + 2) break;
+    std::this_thread::sleep_for(milliseconds(250));
+  }
+  ASSERT_TRUE(during);
+  EXPECT_GE(*during, *before + 2) << "the clock stood still while the dialog was open";
+  ASSERT_TRUE(program->FindWindow("Find Tile")) << "the dialog closed by itself";
+
+  // Nothing else changed under the dialog.
+  std::vector<Rect> masks = ClockMask();
+  masks.push_back(OverClient(*dialog));
+  EXPECT_TRUE(ScreenMatches("under-dialog", masks));
+
+  ASSERT_TRUE(program->Key({"Escape"}));
+  ASSERT_TRUE(program->WaitForWindowGone("Find Tile"));
+  ASSERT_TRUE(ScreenMatches("after-escape", ClockMask()));
+
+  // Finding a tile flashes it once and leaves the board as it was.
+  ASSERT_TRUE(program->Focus());
+  ASSERT_TRUE(program->Key({"ctrl+f"}));
+  dialog = program->WaitForWindow("Find Tile");
+  ASSERT_TRUE(dialog);
+  FocusWindow(*dialog);
+  ASSERT_TRUE(program->Type("6"));
+  ASSERT_TRUE(program->Key({"Return"}));
+  ASSERT_TRUE(program->WaitForWindowGone("Find Tile"));
+  mirror->host.dialogScripts[IDD_FIND_TILE].push_back(
+      {DialogStep::Type(IDC_FIND_NUMBER, "6"), DialogStep::Press(IDOK)});
+  mirror->Command(ID_OPTIONS_FIND_TILE);
+  EXPECT_EQ(mirror->app.lastFindNumber, 6);
+  mirror->host.FireTimer(2);
+  mirror->host.FireTimer(2);
+  EXPECT_TRUE(ScreenMatches("after-flash", ClockMask()));
+  EXPECT_FALSE(mirror->host.TimerRunning(2));
+}
+
+TEST_F(DesktopTest, DialogsOpenWithTheirTemplateSizes) {
+  // Best Times from the Game menu; Escape closes it (Enter would reset the scores).
+  Menu("g", "b");
+  auto best = program->WaitForWindow("Best Times");
+  ASSERT_TRUE(best) << "no Best Times dialog";
+  EXPECT_EQ(best->width, DialogPixelsX(227));
+  EXPECT_EQ(best->height, DialogPixelsY(71));
+  KeepScreenshot("best-times", best->id);
+  FocusWindow(*best);
+  ASSERT_TRUE(program->Key({"Escape"}));
+  ASSERT_TRUE(program->WaitForWindowGone("Best Times"));
+
+  ASSERT_TRUE(program->Focus());
+  Menu("o", "c");
+  auto custom = program->WaitForWindow("Custom Dimensions");
+  ASSERT_TRUE(custom) << "no Custom Dimensions dialog";
+  EXPECT_EQ(custom->width, DialogPixelsX(120));
+  EXPECT_EQ(custom->height, DialogPixelsY(63));
+  KeepScreenshot("custom-dimensions", custom->id);
+  FocusWindow(*custom);
+  ASSERT_TRUE(program->Key({"Escape"}));
+  ASSERT_TRUE(program->WaitForWindowGone("Custom Dimensions"));
+  // Cancelled: the board is as it was.
+  EXPECT_TRUE(ScreenMatches("custom-cancelled"));
+}
+
+// The program hands web addresses to xdg-open; this one notes what it was given and fails,
+// as it does where no browser is installed.
+class DesktopWithoutBrowserTest : public DesktopTest {
+ protected:
+  void SetUp() override {
+    opener = std::make_unique<TempDir>("brindlewick-opener-");
+    const fs::path script = opener->Path() / "xdg-open";
+    {
+      std::ofstream out(script);
+      out << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"" << (opener->Path() / "opened").string() << "\"\nexit 3\n";
+    }
+    fs::permissions(script, fs::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    extraEnvironment["PATH"] = opener->Path().string() + ":" + (path != nullptr ? path : "/usr/bin:/bin");
+    DesktopTest::SetUp();
+  }
+
+  std::string Opened() {
+    std::ifstream in(opener->Path() / "opened");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::unique_ptr<TempDir> opener;
+};
+
+TEST_F(DesktopWithoutBrowserTest, AboutLinkOpensTheAddressAndAFailureShowsNoError) {
+  Menu("h", "a");
+  auto about = program->WaitForWindow("About brindlewick Puzzle");
+  ASSERT_TRUE(about) << "no About dialog";
+  EXPECT_EQ(about->width, DialogPixelsX(194));
+  EXPECT_EQ(about->height, DialogPixelsY(103));
+  KeepScreenshot("about", about->id);
+
+  // The link: its first letters, right of "Visit us at:".
+  ASSERT_TRUE(program->ClickScreen(about->x + 90, about->y + 98));
+  const auto end = Clock::now() + milliseconds(10000);
+  while (Opened().empty() && Clock::now() < end) std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_EQ(Opened(), std::string(kWebAddress) + "\n");
+  // A press beside the link opens nothing.
+  ASSERT_TRUE(program->ClickScreen(about->x + 60, about->y + 140));
+
+  // The opener failed; nothing says so: no box appears, the dialog stays.
+  const auto settle = Clock::now() + milliseconds(1500);
+  while (Clock::now() < settle) {
+    for (const WindowInfo& w : x->Windows(program->Pid())) {
+      EXPECT_TRUE(w.id == program->MainWindow() || w.id == about->id || w.title == "brindlewick-puzzle")
+          << "an unexpected window appeared: " << w.title;
+    }
+    std::this_thread::sleep_for(milliseconds(200));
+  }
+  ASSERT_TRUE(program->FindWindow("About brindlewick Puzzle"));
+  EXPECT_EQ(Opened(), std::string(kWebAddress) + "\n");
+  FocusWindow(*about);
+  ASSERT_TRUE(program->Key({"Return"}));
+  ASSERT_TRUE(program->WaitForWindowGone("About brindlewick Puzzle"));
+  EXPECT_TRUE(ScreenMatches("after-about"));
+}
+
+// --- Leaving, and what is kept -------------------------------------------------------------------
+
+TEST_F(DesktopTest, ExitWithCtrlWSavesTheOptionsChosenInTheMenu) {
+  Menu("o", "e");
+  mirror->Command(ID_OPTIONS_EXPERT);
+  ASSERT_TRUE(ScreenMatches("expert"));
+  Menu("o", "b");
+  mirror->Command(ID_OPTIONS_EMPTY_BR);
+  ASSERT_TRUE(ScreenMatches("corner-br"));
+  Press('S', true);
+  ASSERT_TRUE(ScreenMatches("numbers"));
+  KeepScreenshot("expert-numbers", program->MainWindow());
+
+  ASSERT_TRUE(program->Key({"ctrl+w"}));
+  const auto code = program->WaitForExit(milliseconds(60000));
+  ASSERT_TRUE(code) << "the program did not exit; " << DescribeWindows();
+  EXPECT_EQ(*code, 0);
+  const auto saved = SavedSettings();
+  EXPECT_EQ(saved.count("dimensionX") ? saved.at("dimensionX") : "", "dword:00000008");
+  EXPECT_EQ(saved.count("dimensionY") ? saved.at("dimensionY") : "", "dword:00000008");
+  EXPECT_EQ(saved.count("emptyX") ? saved.at("emptyX") : "", "dword:00000064");
+  EXPECT_EQ(saved.count("emptyY") ? saved.at("emptyY") : "", "dword:00000064");
+  EXPECT_EQ(saved.count("showNumber") ? saved.at("showNumber") : "", "hex:01");
+  EXPECT_EQ(saved.count("defaultPicture") ? saved.at("defaultPicture") : "", "hex:01");
+}
+
+TEST_F(DesktopTest, ClosingTheWindowExitsAndSavesTheCustomSize) {
+  Menu("o", "c");
+  auto dialog = program->WaitForWindow("Custom Dimensions");
+  ASSERT_TRUE(dialog) << "no Custom Dimensions dialog";
+  FocusWindow(*dialog);
+  // The width field has the focus with its text selected: typing replaces it.
+  ASSERT_TRUE(program->Type("5"));
+  ASSERT_TRUE(program->Key({"Tab"}));
+  ASSERT_TRUE(program->Type("3"));
+  ASSERT_TRUE(program->Key({"Return"}));
+  ASSERT_TRUE(program->WaitForWindowGone("Custom Dimensions"));
+  mirror->host.dialogScripts[IDD_CUSTOM_DIMENSIONS].push_back(
+      {DialogStep::Type(IDC_CUSTOM_WIDTH, "5"), DialogStep::Type(IDC_CUSTOM_HEIGHT, "3"), DialogStep::Press(IDOK)});
+  mirror->Command(ID_OPTIONS_CUSTOM);
+  ASSERT_EQ(mirror->GetBoard().GetColumns(), 5);
+  ASSERT_TRUE(ScreenMatches("custom-5x3"));
+
+  ASSERT_TRUE(program->Focus());
+  Menu("o", "t");
+  mirror->Command(ID_OPTIONS_EMPTY_TL);
+  ASSERT_TRUE(ScreenMatches("corner-tl"));
+
+  // The close box: the window manager's request to close, sent straight to the window.
+  ASSERT_TRUE(x->RequestClose(program->MainWindow()));
+  const auto code = program->WaitForExit(milliseconds(60000));
+  ASSERT_TRUE(code) << "the program did not exit; " << DescribeWindows();
+  EXPECT_EQ(*code, 0);
+  const auto saved = SavedSettings();
+  EXPECT_EQ(saved.count("dimensionX") ? saved.at("dimensionX") : "", "dword:00000005");
+  EXPECT_EQ(saved.count("dimensionY") ? saved.at("dimensionY") : "", "dword:00000003");
+  EXPECT_EQ(saved.count("emptyX") ? saved.at("emptyX") : "", "dword:ffffffff");
+  EXPECT_EQ(saved.count("emptyY") ? saved.at("emptyY") : "", "dword:ffffffff");
+  EXPECT_EQ(saved.count("showNumber") ? saved.at("showNumber") : "", "hex:00");
+}
+
+// --- A picture of the player's -----------------------------------------------------------------
+
+// A picture with something different in every pixel, so a piece out of place shows.
+bool WriteTestPicture(const fs::path& path, int32_t width, int32_t height) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      const uint32_t r = static_cast<uint32_t>(x * 255 / width);
+      const uint32_t g = static_cast<uint32_t>(y * 255 / height);
+      const uint32_t b = ((x / 8 + y / 8) % 2) != 0 ? 0xE0 : 0x30;
+      pixels[static_cast<size_t>(y * width + x)] = (r << 16) | (g << 8) | b;
+    }
+  }
+  return tools::WritePng(path.string(), width, height, pixels);
+}
+
+TEST_F(DesktopTest, CustomPictureFromTheFileDialogResizesTheWindow) {
+  // A picture wider than the top bar, then one narrower, whose board is centred under it.
+  for (const auto& [width, height] : {std::pair{237, 171}, std::pair{120, 90}}) {
+    const std::string name = "picture-" + std::to_string(width) + "x" + std::to_string(height);
+    const fs::path picture = home->Path() / (name + ".png");
+    ASSERT_TRUE(WriteTestPicture(picture, width, height));
+
+    ASSERT_TRUE(program->Focus());
+    Menu("o", "p");
+    auto chooser = program->WaitForWindow("Select a file");
+    ASSERT_TRUE(chooser) << "no file dialog";
+    FocusWindow(*chooser);
+    // The location field takes a whole path.
+    ASSERT_TRUE(program->Key({"ctrl+l"}));
+    ASSERT_TRUE(program->Type(picture.string()));
+    ASSERT_TRUE(program->Key({"Return"}));
+    ASSERT_TRUE(program->WaitForWindowGone("Select a file"));
+    // No window manager hands the focus back to the main window.
+    ASSERT_TRUE(program->Focus());
+
+    mirror->host.fileChoices.push_back(picture.string());
+    mirror->Command(ID_OPTIONS_CUSTOM_PICTURE);
+    const Image expected = mirror->Client();
+    EXPECT_EQ(expected.width, std::max(width, 150) + 20);
+    EXPECT_EQ(expected.height, height + 56);
+    ASSERT_TRUE(ScreenMatches(name));
+    auto window = x->Geometry(program->MainWindow());
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->width, expected.width);
+    EXPECT_EQ(window->height, expected.height + program->MenuBarHeight());
+
+    Press(VK_F2);
+    Press('S', true);
+    ASSERT_TRUE(ScreenMatches(name + "-numbers", ClockMask()));
+    KeepScreenshot(name, program->MainWindow());
+    Press('S', true);
+  }
+
+  // Back to the built-in picture and the start-up size.
+  ASSERT_TRUE(program->Focus());
+  Menu("o", "d");
+  mirror->Command(ID_OPTIONS_DEFAULT_PICTURE);
+  ASSERT_TRUE(ScreenMatches("default-picture"));
+}
+
+// --- Help ------------------------------------------------------------------------------------
+
+TEST_F(DesktopTest, F1OpensTheHelpBookInAWindowOfItsOwn) {
+  Press(VK_F1);
+  auto help = program->WaitForWindow("brindlewick Puzzle Help");
+  ASSERT_TRUE(help) << "no help window";
+  EXPECT_NE(help->id, program->MainWindow());
+  EXPECT_GE(help->width, 300);
+  EXPECT_GE(help->height, 200);
+  KeepScreenshot("help", help->id);
+  // With no window manager it opens over the game; moved aside, it uncovers the game window,
+  // which repaints what was under it. Help changed nothing in the game.
+  ASSERT_TRUE(x->Xdotool({"windowmove", "--sync", help->id, "400", "0"}));
+  EXPECT_TRUE(ScreenMatches("beside-help"));
+
+  ASSERT_TRUE(x->RequestClose(help->id));
+  ASSERT_TRUE(program->WaitForWindowGone("brindlewick Puzzle Help"));
+  ASSERT_TRUE(program->Running());
+  ASSERT_TRUE(program->Focus());
+  Press(VK_F2);
+  EXPECT_TRUE(ScreenMatches("new-game-after-help", ClockMask()));
+}
+
+// --- A whole game, won ---------------------------------------------------------------------------
+
+TEST_F(DesktopTest, WinningABeginnerGameRecordsTheTimeAndTheName) {
+  Press(VK_F2);
+  ASSERT_TRUE(ScreenMatches("new-game", ClockMask()));
+  const std::vector<uint32_t> solution = SolveBoard(mirror->GetBoard());
+  ASSERT_FALSE(solution.empty());
+
+  // Every move but the last, in batches; the screen is checked before the winning one.
+  std::vector<std::string> batch;
+  for (size_t i = 0; i + 1 < solution.size(); ++i) {
+    batch.push_back(XdotoolKeyName(solution[i]));
+    mirror->Key(solution[i]);
+    if (batch.size() == 25 || i + 2 == solution.size()) {
+      ASSERT_TRUE(program->Key(batch));
+      batch.clear();
+    }
+  }
+  ASSERT_TRUE(ScreenMatches("one-move-left", ClockMask()));
+
+  // The record dialog, run by the mirror with the same answer.
+  mirror->host.dialogScripts[IDD_NEW_RECORD].push_back(
+      {DialogStep::Type(IDC_RECORD_NAME, "Tess"), DialogStep::Press(IDOK)});
+  mirror->host.dialogScripts[IDD_BEST_TIMES].push_back({DialogStep::Press(IDCANCEL)});
+  Press(solution.back());
+  ASSERT_EQ(mirror->GetBoard().GetState(), StateSolved);
+  auto record = program->WaitForWindow("New Record");
+  ASSERT_TRUE(record) << "no New Record dialog after the win";
+  KeepScreenshot("new-record", record->id);
+  // The solved picture is on screen behind it, and the clock has stopped.
+  std::vector<Rect> masks = ClockMask();
+  masks.push_back(OverClient(*record));
+  EXPECT_TRUE(ScreenMatches("solved", masks));
+  const auto seconds = SecondsOnScreen();
+  ASSERT_TRUE(seconds);
+
+  FocusWindow(*record);
+  ASSERT_TRUE(program->Key({"ctrl+a"}));
+  ASSERT_TRUE(program->Type("Tess"));
+  ASSERT_TRUE(program->Key({"Return"}));
+  auto best = program->WaitForWindow("Best Times");
+  ASSERT_TRUE(best) << "no Best Times dialog after the record";
+  KeepScreenshot("best-times-record", best->id);
+  KeepScreenshot("best-times-record-screen", "root");
+  FocusWindow(*best);
+  ASSERT_TRUE(program->Key({"Escape"}));
+  ASSERT_TRUE(program->WaitForWindowGone("Best Times"));
+  EXPECT_EQ(SecondsOnScreen(), seconds) << "the clock ran on after the win";
+
+  // Pressing tiles after the win does nothing; F2 starts the next game.
+  ASSERT_TRUE(program->Focus());
+  Press(VK_LEFT);
+  Press(VK_UP);
+  EXPECT_TRUE(ScreenMatches("after-win", ClockMask()));
+  Press(VK_F2);
+  EXPECT_TRUE(ScreenMatches("next-game", ClockMask())) << DescribeWindows();
+
+  ASSERT_TRUE(program->Key({"ctrl+w"}));
+  const auto code = program->WaitForExit(milliseconds(60000));
+  ASSERT_TRUE(code) << "the program did not exit; " << DescribeWindows();
+  EXPECT_EQ(*code, 0);
+  char expectedTime[32];
+  std::snprintf(expectedTime, sizeof expectedTime, "dword:%08x", static_cast<unsigned>(*seconds));
+  char expectedMoves[32];
+  std::snprintf(expectedMoves, sizeof expectedMoves, "dword:%08x", static_cast<unsigned>(solution.size()));
+  const auto saved = SavedSettings();
+  EXPECT_EQ(saved.count("nameBeginner") ? saved.at("nameBeginner") : "", "\"Tess\"");
+  EXPECT_EQ(saved.count("timeBeginner") ? saved.at("timeBeginner") : "", expectedTime);
+  EXPECT_EQ(saved.count("moveBeginner") ? saved.at("moveBeginner") : "", expectedMoves);
+}
+
+}  // namespace
+}  // namespace puzzle::e2e
