@@ -16,6 +16,7 @@
 #include <iterator>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -142,11 +143,9 @@ Bytes Png(int32_t width, int32_t height, const std::function<uint32_t(int32_t, i
 
 // A grey PNG, for pictures too large to spend four bytes a pixel on.
 Bytes GreyPng(uint32_t width, uint32_t height, uint8_t level) {
-  Bytes raw;
-  for (uint32_t y = 0; y < height; ++y) {
-    raw.push_back(0);
-    raw.insert(raw.end(), width, level);
-  }
+  const size_t stride = size_t{width} + 1;
+  Bytes raw(stride * height, level);
+  for (size_t y = 0; y < height; ++y) raw[y * stride] = 0;  // each row's filter byte
   return PngFile(width, height, 0, StoredZlib(raw));
 }
 
@@ -510,7 +509,9 @@ std::string Hex(uint32_t v) {
         if (std::abs(a - b) > tolerance) close = false;
       }
       if (!close && wrong++ == 0) {
-        first = "(" + std::to_string(x) + ", " + std::to_string(y) + ") is " + Hex(got) + ", expected " + Hex(*want);
+        std::ostringstream where;
+        where << "(" << x << ", " << y << ") is " << Hex(got) << ", expected " << Hex(*want);
+        first = where.str();
       }
     }
   }

@@ -141,6 +141,7 @@ void GameCanvas::OnPaint(wxPaintEvent&) {
     host_.PaintRequested(exposed.GetBox());
   }
   for (wxRegionIterator it(update); it; ++it) host_.Blit(dc, it.GetRect());
+  host_.FrameShown();
 }
 
 void GameCanvas::OnMouse(wxMouseEvent& event) {
@@ -300,13 +301,6 @@ void WxHost::Invalidate(const wxRect& area, bool erase) {
 
 void WxHost::ShowMainWindow(int32_t showCommand) {
   frame_->Show();
-  // Finding and opening a face takes a moment the first time; do it while the player
-  // looks at the picture rather than on the first Show Numbers.
-  wxTheApp->CallAfter([this] {
-    FontSpec numbers;
-    numbers.height = 15;
-    fonts_.Face(numbers);
-  });
   if (showCommand == SW_SHOWMINIMIZED) frame_->Iconize(true);
   frame_->Canvas()->SetFocus();
   Invalidate(frame_->Canvas()->GetClientRect(), true);
@@ -345,6 +339,18 @@ void WxHost::ClientOrigin(int32_t& screenX, int32_t& screenY) {
 
 void WxHost::InvalidateClient(bool erase) {
   if (frame_ != nullptr) Invalidate(frame_->Canvas()->GetClientRect(), erase);
+}
+
+void WxHost::FrameShown() {
+  if (fontsWarmed_) return;
+  fontsWarmed_ = true;
+  // Finding and opening a face takes a moment the first time: do it once the first
+  // picture is on screen, rather than on the first Show Numbers.
+  wxTheApp->CallAfter([this] {
+    FontSpec numbers;
+    numbers.height = 15;
+    fonts_.Face(numbers);
+  });
 }
 
 bool WxHost::TakePresentedArea(const wxRect& area) {

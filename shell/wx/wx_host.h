@@ -102,6 +102,8 @@ class WxHost : public Host {
   // Draws the backing store's pixels of an area onto the canvas.
   void Blit(wxDC& dc, const wxRect& area);
   bool TakePresentedArea(const wxRect& area);
+  // Called after each paint of the canvas.
+  void FrameShown();
   void WindowClosed();
   MainFrame* Frame() const { return frame_; }
   // Keys held down: true when the key was up before.
@@ -133,6 +135,7 @@ class WxHost : public Host {
   bool quitPosted_ = false;
   int32_t quitCode_ = 0;
   bool destroyed_ = false;
+  bool fontsWarmed_ = false;
   std::unique_ptr<HelpBook> help_;
 };
 
