@@ -6,6 +6,7 @@
 #include <wx/fs_zip.h>
 #include <wx/html/helpwnd.h>
 #include <wx/notebook.h>
+#include <wx/treectrl.h>
 #include <wx/stdpaths.h>
 
 #include "toolkit/platform_codes.h"
@@ -16,12 +17,14 @@ namespace {
 
 constexpr const char* kBookName = "brindlewick puzzle help.htb";
 
-// Finds the notebook of the help window, to turn to its search page.
-wxNotebook* FindNotebook(wxWindow* window) {
+// Finds a control of the help window: its notebook, to turn to the search page, or its
+// contents tree, to show every topic.
+template <typename Control>
+Control* FindControl(wxWindow* window) {
   if (window == nullptr) return nullptr;
-  if (auto* notebook = dynamic_cast<wxNotebook*>(window)) return notebook;
+  if (auto* control = dynamic_cast<Control*>(window)) return control;
   for (wxWindow* child : window->GetChildren()) {
-    if (auto* found = FindNotebook(child)) return found;
+    if (auto* found = FindControl<Control>(child)) return found;
   }
   return nullptr;
 }
@@ -66,15 +69,18 @@ bool HelpBook::Show(wxWindow* owner, uint32_t command) {
       return controller_->DisplayIndex();
     case HH_DISPLAY_SEARCH: {
       if (!controller_->DisplayContents()) return false;
-      wxNotebook* pages = FindNotebook(controller_->GetHelpWindow());
+      wxNotebook* pages = FindControl<wxNotebook>(controller_->GetHelpWindow());
       if (pages == nullptr) return true;
       for (size_t i = 0; i < pages->GetPageCount(); ++i) {
         if (pages->GetPageText(i).Contains("Search")) pages->SetSelection(i);
       }
       return true;
     }
-    default:
-      return controller_->DisplayContents();
+    default: {
+      if (!controller_->DisplayContents()) return false;
+      if (auto* topics = FindControl<wxTreeCtrl>(controller_->GetHelpWindow())) topics->ExpandAll();
+      return true;
+    }
   }
 }
 
