@@ -5,6 +5,8 @@
 #include <tuple>
 #include <utility>
 
+#include <benchmark/benchmark.h>
+
 namespace puzzle::bench {
 
 namespace {
@@ -181,6 +183,14 @@ BoardScene& SceneFor(ScenePurpose purpose, int32_t width, int32_t height, int32_
   auto& scene = scenes[{purpose, width, height, grid}];
   if (!scene) scene = std::make_unique<BoardScene>(width, height, grid, fonts);
   return *scene;
+}
+
+bool RenderAndPresent(BoardScene& scene) {
+  const bool painted = scene.board->Render(scene.target);
+  auto damage = scene.target.TakeDamage();
+  benchmark::DoNotOptimize(damage.data());
+  benchmark::ClobberMemory();
+  return painted;
 }
 
 }  // namespace puzzle::bench

@@ -78,6 +78,10 @@ PaintCost MeasureSlides(BoardScene& scene);
 // One full repaint, counted the same way.
 PaintCost MeasureFullRepaint(BoardScene& scene);
 
+// Renders the board onto its target and hands the damage over, as every message ends;
+// false when the render failed.
+bool RenderAndPresent(BoardScene& scene);
+
 size_t CountDifferentPixels(const std::vector<uint32_t>& before, const std::vector<uint32_t>& after);
 
 // Scenes are large (a 1920 x 1080 picture is 8 MB, and so is its window), and the

@@ -52,10 +52,7 @@ void BM_Slide(benchmark::State& state) {
   }
   for (auto _ : state) {
     const bool moved = scene.board->SlideTile(scene.NextMove());
-    const bool painted = scene.board->Render(scene.target);
-    auto damage = scene.target.TakeDamage();
-    benchmark::DoNotOptimize(damage.data());
-    benchmark::ClobberMemory();
+    const bool painted = RenderAndPresent(scene);
     if (!moved || !painted) {
       state.SkipWithError("a slide of the walk failed");
       break;
@@ -72,10 +69,7 @@ void BM_FullRepaint(benchmark::State& state) {
   const PaintCost& cost = FullRepaintCost(scene);
   for (auto _ : state) {
     scene.board->InvalidateAll();
-    const bool painted = scene.board->Render(scene.target);
-    auto damage = scene.target.TakeDamage();
-    benchmark::DoNotOptimize(damage.data());
-    benchmark::ClobberMemory();
+    const bool painted = RenderAndPresent(scene);
     if (!painted) {
       state.SkipWithError("the repaint failed");
       break;
@@ -97,10 +91,7 @@ void BM_SlideSameCells(benchmark::State& state) {
   for (auto _ : state) {
     const bool moved = board.SlideTile(away ? back : there);
     away = !away;
-    const bool painted = board.Render(scene.target);
-    auto damage = scene.target.TakeDamage();
-    benchmark::DoNotOptimize(damage.data());
-    benchmark::ClobberMemory();
+    const bool painted = RenderAndPresent(scene);
     if (!moved || !painted) {
       state.SkipWithError("a slide failed");
       break;
