@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/desktop_session.h"
+#include "tools/desktop_driver/desktop_session.h"
 #include "toolkit/platform_codes.h"
 
 // After the game's headers: Xlib's macros (CurrentTime, ButtonPress...) would clash with them.

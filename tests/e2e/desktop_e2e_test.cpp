@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "resources/resource_tables.h"
-#include "tests/e2e/desktop_session.h"
+#include "tools/desktop_driver/desktop_session.h"
 #include "toolkit/platform_codes.h"
 #include "tools/png_writer.h"
 

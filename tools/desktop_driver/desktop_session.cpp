@@ -1,4 +1,4 @@
-#include "tests/e2e/desktop_session.h"
+#include "tools/desktop_driver/desktop_session.h"
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
