@@ -1,5 +1,7 @@
 #include "shell/linux/pixbuf_decoder.h"
 
+#include "tools/png_writer.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -71,61 +73,8 @@ void Be32(Bytes& out, uint32_t v) {
 void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
 void Append(Bytes& out, const char* text, size_t size) { out.insert(out.end(), text, text + size); }
 
-uint32_t Crc32(const uint8_t* data, size_t size) {
-  static const std::array<uint32_t, 256> table = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t n = 0; n < 256; ++n) {
-      uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  uint32_t c = 0xFFFFFFFFu;
-  for (size_t i = 0; i < size; ++i) c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-  return c ^ 0xFFFFFFFFu;
-}
-
-void PngChunk(Bytes& out, const char* type, const Bytes& data) {
-  Be32(out, static_cast<uint32_t>(data.size()));
-  Bytes typed(type, type + 4);
-  Append(typed, data);
-  Append(out, typed);
-  Be32(out, Crc32(typed.data(), typed.size()));
-}
-
-// Scanlines (each with its filter byte) in a zlib stream of stored blocks.
-Bytes StoredZlib(const Bytes& raw) {
-  Bytes out{0x78, 0x01};
-  size_t at = 0;
-  do {
-    const size_t n = std::min<size_t>(raw.size() - at, 65535);
-    out.push_back(at + n == raw.size() ? 1 : 0);
-    Le16(out, static_cast<uint32_t>(n));
-    Le16(out, static_cast<uint32_t>(~n & 0xFFFF));
-    out.insert(out.end(), raw.begin() + static_cast<ptrdiff_t>(at), raw.begin() + static_cast<ptrdiff_t>(at + n));
-    at += n;
-  } while (at < raw.size());
-  uint32_t a = 1, b = 0;
-  for (uint8_t byte : raw) {
-    a = (a + byte) % 65521;
-    b = (b + a) % 65521;
-  }
-  Be32(out, (b << 16) | a);
-  return out;
-}
-
-Bytes PngFile(uint32_t width, uint32_t height, uint8_t colourType, const Bytes& idat) {
-  Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  Bytes ihdr;
-  Be32(ihdr, width);
-  Be32(ihdr, height);
-  Append(ihdr, Bytes{8, colourType, 0, 0, 0});
-  PngChunk(out, "IHDR", ihdr);
-  PngChunk(out, "IDAT", idat);
-  PngChunk(out, "IEND", {});
-  return out;
-}
+using tools::PngFile;
+using tools::StoredZlib;
 
 // An 8-bit RGBA PNG of the given 0xAARRGGBB pixels.
 Bytes Png(int32_t width, int32_t height, const std::function<uint32_t(int32_t, int32_t)>& pixel) {

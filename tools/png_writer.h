@@ -1,9 +1,9 @@
 #pragma once
 
-// Writes 32-bit XRGB pixels as an 8-bit RGB PNG, uncompressed (stored deflate blocks):
-// enough for looking at what the game draws, with nothing but the standard library.
+// PNG files without a compression library: scanlines in stored (uncompressed) deflate
+// blocks. Enough for looking at what the game draws, and for making test pictures.
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -11,27 +11,72 @@
 
 namespace puzzle::tools {
 
-inline uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0xFFFFFFFFu) {
+using Bytes = std::vector<uint8_t>;
+
+// The CRC-32 of the PNG and zlib formats.
+inline uint32_t Crc32(const uint8_t* data, size_t size) {
+  uint32_t crc = 0xFFFFFFFFu;
   for (size_t i = 0; i < size; ++i) {
     crc ^= data[i];
     for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
   }
-  return crc;
+  return crc ^ 0xFFFFFFFFu;
 }
 
-inline bool WritePng(const std::string& path, int32_t width, int32_t height, const std::vector<uint32_t>& pixels) {
-  auto put32 = [](std::vector<uint8_t>& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
-  };
-  auto chunk = [&](std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& body) {
-    put32(out, static_cast<uint32_t>(body.size()));
-    std::vector<uint8_t> typed(type, type + 4);
-    typed.insert(typed.end(), body.begin(), body.end());
-    out.insert(out.end(), typed.begin(), typed.end());
-    put32(out, Crc32(typed.data(), typed.size()) ^ 0xFFFFFFFFu);
-  };
+inline void PutBigEndian32(Bytes& out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
 
-  std::vector<uint8_t> raw;
+// Scanlines (each with its filter byte) as a zlib stream of stored blocks.
+inline Bytes StoredZlib(const Bytes& raw) {
+  Bytes out{0x78, 0x01};
+  size_t at = 0;
+  do {
+    const size_t n = std::min<size_t>(raw.size() - at, 65535);
+    out.push_back(at + n == raw.size() ? 1 : 0);
+    out.push_back(static_cast<uint8_t>(n));
+    out.push_back(static_cast<uint8_t>(n >> 8));
+    out.push_back(static_cast<uint8_t>(~n));
+    out.push_back(static_cast<uint8_t>(~n >> 8));
+    out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+               raw.begin() + static_cast<std::ptrdiff_t>(at + n));
+    at += n;
+  } while (at < raw.size());
+  uint32_t a = 1;
+  uint32_t b = 0;
+  for (uint8_t byte : raw) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  PutBigEndian32(out, (b << 16) | a);
+  return out;
+}
+
+inline void PngChunk(Bytes& out, const char* type, const Bytes& data) {
+  PutBigEndian32(out, static_cast<uint32_t>(data.size()));
+  Bytes typed(type, type + 4);
+  typed.insert(typed.end(), data.begin(), data.end());
+  out.insert(out.end(), typed.begin(), typed.end());
+  PutBigEndian32(out, Crc32(typed.data(), typed.size()));
+}
+
+// A whole 8-bit PNG of the given colour type around its image data.
+inline Bytes PngFile(uint32_t width, uint32_t height, uint8_t colourType, const Bytes& idat) {
+  Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes header;
+  PutBigEndian32(header, width);
+  PutBigEndian32(header, height);
+  header.insert(header.end(), {8, colourType, 0, 0, 0});
+  PngChunk(out, "IHDR", header);
+  PngChunk(out, "IDAT", idat);
+  PngChunk(out, "IEND", {});
+  return out;
+}
+
+// Writes 32-bit XRGB pixels as an RGB PNG.
+inline bool WritePng(const std::string& path, int32_t width, int32_t height, const std::vector<uint32_t>& pixels) {
+  Bytes raw;
+  raw.reserve(static_cast<size_t>(height) * (static_cast<size_t>(width) * 3 + 1));
   for (int32_t y = 0; y < height; ++y) {
     raw.push_back(0);  // no filter
     for (int32_t x = 0; x < width; ++x) {
@@ -41,33 +86,7 @@ inline bool WritePng(const std::string& path, int32_t width, int32_t height, con
       raw.push_back(static_cast<uint8_t>(p));
     }
   }
-  std::vector<uint8_t> z{0x78, 0x01};
-  uint32_t a = 1;
-  uint32_t b = 0;
-  for (uint8_t byte : raw) {
-    a = (a + byte) % 65521;
-    b = (b + a) % 65521;
-  }
-  for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
-    const size_t n = std::min<size_t>(65535, raw.size() - at);
-    z.push_back(at + n >= raw.size() ? 1 : 0);
-    z.push_back(static_cast<uint8_t>(n));
-    z.push_back(static_cast<uint8_t>(n >> 8));
-    z.push_back(static_cast<uint8_t>(~n));
-    z.push_back(static_cast<uint8_t>(~n >> 8));
-    z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at), raw.begin() + static_cast<std::ptrdiff_t>(at + n));
-    if (raw.empty()) break;
-  }
-  put32(z, (b << 16) | a);
-
-  std::vector<uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<uint8_t> header;
-  put32(header, static_cast<uint32_t>(width));
-  put32(header, static_cast<uint32_t>(height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});
-  chunk(png, "IHDR", header);
-  chunk(png, "IDAT", z);
-  chunk(png, "IEND", {});
+  const Bytes png = PngFile(static_cast<uint32_t>(width), static_cast<uint32_t>(height), 2, StoredZlib(raw));
   std::ofstream file(path, std::ios::binary);
   file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
   return static_cast<bool>(file);
