@@ -163,6 +163,21 @@ class DesktopTest : public ::testing::Test {
 
   std::map<std::string, std::string> SavedSettings() { return ReadSettingsValues(program->SettingsFilePath()); }
 
+  // Waits for the program to end, which must be with code 0.
+  void ExpectCleanExit() {
+    const auto code = program->WaitForExit(milliseconds(60000));
+    ASSERT_TRUE(code) << "the program did not exit; " << DescribeWindows();
+    EXPECT_EQ(*code, 0);
+  }
+
+  // The settings file holds these values, as written there.
+  void ExpectSaved(const std::vector<std::pair<std::string, std::string>>& expected) {
+    const auto saved = SavedSettings();
+    for (const auto& [name, value] : expected) {
+      EXPECT_EQ(saved.count(name) ? saved.at(name) : "<missing>", value) << name;
+    }
+  }
+
   EnvironmentChanges extraEnvironment;  // for the program, set before SetUp
   std::unique_ptr<XTools> x;
   std::unique_ptr<TempDir> home;
@@ -415,16 +430,14 @@ TEST_F(DesktopTest, ExitWithCtrlWSavesTheOptionsChosenInTheMenu) {
   KeepScreenshot("expert-numbers", program->MainWindow());
 
   ASSERT_TRUE(program->Key({"ctrl+w"}));
-  const auto code = program->WaitForExit(milliseconds(60000));
-  ASSERT_TRUE(code) << "the program did not exit; " << DescribeWindows();
-  EXPECT_EQ(*code, 0);
-  const auto saved = SavedSettings();
-  EXPECT_EQ(saved.count("dimensionX") ? saved.at("dimensionX") : "", "dword:00000008");
-  EXPECT_EQ(saved.count("dimensionY") ? saved.at("dimensionY") : "", "dword:00000008");
-  EXPECT_EQ(saved.count("emptyX") ? saved.at("emptyX") : "", "dword:00000064");
-  EXPECT_EQ(saved.count("emptyY") ? saved.at("emptyY") : "", "dword:00000064");
-  EXPECT_EQ(saved.count("showNumber") ? saved.at("showNumber") : "", "hex:01");
-  EXPECT_EQ(saved.count("defaultPicture") ? saved.at("defaultPicture") : "", "hex:01");
+  ExpectCleanExit();
+  if (HasFatalFailure()) return;
+  ExpectSaved({{"dimensionX", "dword:00000008"},
+              {"dimensionY", "dword:00000008"},
+              {"emptyX", "dword:00000064"},
+              {"emptyY", "dword:00000064"},
+              {"showNumber", "hex:01"},
+              {"defaultPicture", "hex:01"}});
 }
 
 TEST_F(DesktopTest, ClosingTheWindowExitsAndSavesTheCustomSize) {
@@ -451,15 +464,13 @@ TEST_F(DesktopTest, ClosingTheWindowExitsAndSavesTheCustomSize) {
 
   // The close box: the window manager's request to close, sent straight to the window.
   ASSERT_TRUE(x->RequestClose(program->MainWindow()));
-  const auto code = program->WaitForExit(milliseconds(60000));
-  ASSERT_TRUE(code) << "the program did not exit; " << DescribeWindows();
-  EXPECT_EQ(*code, 0);
-  const auto saved = SavedSettings();
-  EXPECT_EQ(saved.count("dimensionX") ? saved.at("dimensionX") : "", "dword:00000005");
-  EXPECT_EQ(saved.count("dimensionY") ? saved.at("dimensionY") : "", "dword:00000003");
-  EXPECT_EQ(saved.count("emptyX") ? saved.at("emptyX") : "", "dword:ffffffff");
-  EXPECT_EQ(saved.count("emptyY") ? saved.at("emptyY") : "", "dword:ffffffff");
-  EXPECT_EQ(saved.count("showNumber") ? saved.at("showNumber") : "", "hex:00");
+  ExpectCleanExit();
+  if (HasFatalFailure()) return;
+  ExpectSaved({{"dimensionX", "dword:00000005"},
+              {"dimensionY", "dword:00000003"},
+              {"emptyX", "dword:ffffffff"},
+              {"emptyY", "dword:ffffffff"},
+              {"showNumber", "hex:00"}});
 }
 
 // --- A picture of the player's -----------------------------------------------------------------
@@ -604,17 +615,15 @@ TEST_F(DesktopTest, WinningABeginnerGameRecordsTheTimeAndTheName) {
   EXPECT_TRUE(ScreenMatches("next-game", ClockMask())) << DescribeWindows();
 
   ASSERT_TRUE(program->Key({"ctrl+w"}));
-  const auto code = program->WaitForExit(milliseconds(60000));
-  ASSERT_TRUE(code) << "the program did not exit; " << DescribeWindows();
-  EXPECT_EQ(*code, 0);
+  ExpectCleanExit();
+  if (HasFatalFailure()) return;
   char expectedTime[32];
   std::snprintf(expectedTime, sizeof expectedTime, "dword:%08x", static_cast<unsigned>(*seconds));
   char expectedMoves[32];
   std::snprintf(expectedMoves, sizeof expectedMoves, "dword:%08x", static_cast<unsigned>(solution.size()));
-  const auto saved = SavedSettings();
-  EXPECT_EQ(saved.count("nameBeginner") ? saved.at("nameBeginner") : "", "\"Tess\"");
-  EXPECT_EQ(saved.count("timeBeginner") ? saved.at("timeBeginner") : "", expectedTime);
-  EXPECT_EQ(saved.count("moveBeginner") ? saved.at("moveBeginner") : "", expectedMoves);
+  ExpectSaved({{"nameBeginner", "\"Tess\""},
+              {"timeBeginner", expectedTime},
+              {"moveBeginner", expectedMoves}});
 }
 
 }  // namespace
