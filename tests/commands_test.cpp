@@ -1,7 +1,12 @@
 // The window procedure's commands, marks, accelerators, help and picture choice.
+#include <functional>
+#include <map>
+#include <set>
+
 #include <gmock/gmock.h>
 
 #include "app_support.h"
+#include "resources/resource_tables.h"
 
 namespace puzzle {
 namespace {
@@ -68,6 +73,10 @@ TEST_F(CommandsTest, ShowNumbersTogglesAndMarksBeforeTheRender) {
 }
 
 TEST_F(CommandsTest, FunctionKeysActOnKeyDownAndOnlyTheKeyUpReachesThePanel) {
+  host.heldKeys.insert(VK_MENU);
+  host.Dispatch({WM_SYSKEYDOWN, VK_F2, 1});
+  host.heldKeys.clear();
+  EXPECT_EQ(board().GetState(), StateIdle) << "Alt+F2 is no accelerator";
   size_t from = host.log.size();
   host.PressKey(VK_F2);
   EXPECT_EQ(board().GetState(), StatePlaying);
@@ -83,6 +92,41 @@ TEST_F(CommandsTest, FunctionKeysActOnKeyDownAndOnlyTheKeyUpReachesThePanel) {
   from = host.log.size();
   host.Dispatch({WM_CHAR, 0x71, 1});  // 'q' as a character is nothing
   EXPECT_THAT(LogSince(from), IsEmpty());
+}
+
+// Each command is in the menu once, and the shortcut its item shows works.
+TEST_F(CommandsTest, TheShortcutsTheMenuShowsWork) {
+  const std::map<uint32_t, std::function<bool()>> done = {
+      {ID_GAME_NEW, [this] { return board().GetState() == StatePlaying; }},
+      {ID_GAME_EXIT, [this] { return host.quitPosted; }},
+      {ID_OPTIONS_SHOW_NUMBERS, [this] { return panel().IsShowNumbers(); }},
+      {ID_OPTIONS_FIND_TILE, [this] { return !host.dialogs.empty() && host.dialogs.back().templateId == IDD_FIND_TILE; }},
+      {ID_HELP_CONTENTS, [this] { return host.helpCalls.size() == 1; }},
+  };
+  host.loadableLibraries.insert("hhctrl.ocx");
+  std::set<uint32_t> commands;
+  size_t shortcuts = 0;
+  for (const MenuSpec& menu : MainMenu()) {
+    for (const MenuItemSpec& item : menu.items) {
+      if (item.command == 0) continue;
+      EXPECT_TRUE(commands.insert(item.command).second) << item.text << " repeats a command";
+      const size_t tab = item.text.find('\t');
+      if (tab == std::string_view::npos) continue;
+      const std::string_view hint = item.text.substr(tab + 1);
+      SCOPED_TRACE(std::string(hint));
+      if (hint.starts_with("Ctrl + ")) {
+        host.PressKey(static_cast<uint32_t>(hint.back()), true);
+      } else {
+        ASSERT_EQ(hint[0], 'F');
+        host.PressKey(VK_F1 + static_cast<uint32_t>(hint[1] - '1'));
+      }
+      ASSERT_EQ(done.count(item.command), 1u);
+      EXPECT_TRUE(done.at(item.command)());
+      ++shortcuts;
+    }
+  }
+  EXPECT_EQ(commands.size(), 19u);
+  EXPECT_EQ(shortcuts, done.size());
 }
 
 TEST_F(CommandsTest, CommandsOutsideTheTableAreSwallowed) {
@@ -168,12 +212,21 @@ TEST_F(CommandsTest, AnEngineWithoutItsEntryPointIsAskedAgainEachTime) {
   EXPECT_EQ(host.helpCalls.size(), 1u);
 }
 
-TEST_F(CommandsTest, AnUnterminatedEngineRegistrationIsCutToItsBuffer) {
+TEST_F(CommandsTest, AnOverlongEngineRegistrationIsCutToItsBuffer) {
   host.helpRegistration = std::string(400, 'x');
   host.loadableLibraries.insert("hhctrl.ocx");
   host.Command(ID_HELP_CONTENTS);
   EXPECT_EQ(host.libraryLoads.size(), 1u) << "the read failed, so only the plain name is tried";
   EXPECT_EQ(host.libraryLoads[0], "hhctrl.ocx");
+
+  // Stored without its terminator, a path that fills the buffer reads as a success.
+  HeadlessHost other(&font);
+  Application second(other);
+  other.helpRegistration = std::string(260, 'y');
+  other.helpRegistrationTerminated = false;
+  ASSERT_EQ(second.Start(SW_SHOWNORMAL), std::nullopt);
+  other.Command(ID_HELP_CONTENTS);
+  EXPECT_THAT(other.libraryLoads, ElementsAre(std::string(259, 'y'), "hhctrl.ocx"));
 }
 
 TEST_F(CommandsTest, ChoosingAPictureResizesRepaintsAndMarks) {
@@ -212,6 +265,18 @@ TEST_F(CommandsTest, ChoosingAPictureResizesRepaintsAndMarks) {
   Finish();
   EXPECT_THAT(Stored("defaultPicture")->data, ElementsAre(1));
   EXPECT_EQ(StoredText("picturePath"), std::string(1, '\0')) << "not rewritten while the built-in picture is used";
+}
+
+TEST_F(CommandsTest, AShorterPathReplacesALongerOneWhole) {
+  host.pictureFiles["/s.png"] = puzzle::testing::PatternImage(50, 50);
+  host.fileChoices.push_back("/pictures/wide.png");
+  host.fileChoices.push_back("/s.png");
+  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  EXPECT_STREQ(app.picturePath.data(), "/s.png");
+  host.Close();
+  Finish();
+  EXPECT_EQ(StoredText("picturePath"), std::string("/s.png") + '\0');
 }
 
 TEST_F(CommandsTest, ARejectedFileChangesNothingButTheGame) {

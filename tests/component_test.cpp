@@ -229,6 +229,7 @@ TEST_F(ComponentTest, SiblingsRepaintWhereAChangedChildOverlapsThem) {
   parent.Render(bench.target);
 
   under->Invalidate();
+  EXPECT_THAT(under->DirtyRects(), ElementsAre(Rect{0, 0, 26, 26})) << "listed once, copied once";
   EXPECT_THAT(parent.DirtyRects(), ElementsAre(Rect{0, 0, 26, 26}));
   EXPECT_THAT(over->DirtyRects(), ElementsAre(Rect{0, 0, 6, 6}));
   EXPECT_TRUE(far->DirtyRects().empty());

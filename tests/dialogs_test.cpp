@@ -78,6 +78,9 @@ TEST_F(DialogsTest, FindTileOffersTheNumberAfterTheLastOneFound) {
   host.dialogScripts[IDD_FIND_TILE].push_back({DialogStep::Press(IDCANCEL)});
   host.Command(ID_OPTIONS_FIND_TILE);
   EXPECT_EQ(Offered(), "1") << "after 17, beyond the board";
+  FindTile("4294967295");
+  FindTile("");
+  EXPECT_EQ(Offered(), "0") << "the platform reads 4294967295 as -1, which is below the tile count";
 }
 
 TEST_F(DialogsTest, FindTileOffersOneAfterTheBoardShrinks) {

@@ -28,10 +28,11 @@ class RecordingHost : public GameHost {
     calls.push_back("CheckForRecord");
     if (panel != nullptr) recordSeen = {panel->GetSeconds(), panel->GetMoves()};
   }
-  int64_t CurrentTime() override { return 1700000000; }
+  int64_t CurrentTime() override { return now; }
 
   std::vector<std::string> calls;
   bool timerWorks = true;
+  int64_t now = 1700000000;
   GamePanel* panel = nullptr;
   std::pair<int32_t, int32_t> recordSeen{-1, -1};
 };
@@ -154,6 +155,22 @@ TEST_F(GamePanelTest, NewGameStartsTheClockAtOneAndShuffles) {
   EXPECT_EQ(panel->GetSeconds(), 6);
 }
 
+TEST_F(GamePanelTest, TheClockAtStartUpDecidesTheGames) {
+  auto firstGame = [this](int64_t startTime) {
+    host.now = startTime;
+    Build();
+    panel->NewGame();
+    std::vector<Tile*> cells;
+    for (int32_t k = 0; k < 16; ++k) cells.push_back(board().TileInCell(k % 4, k / 4));
+    std::vector<int32_t> homes;
+    for (Tile* t : cells) homes.push_back(t->GetHomeY() * 4 + t->GetHomeX());
+    return homes;
+  };
+  const auto game = firstGame(1700000000);
+  EXPECT_EQ(firstGame(1700000000), game);
+  EXPECT_NE(firstGame(1700000001), game);
+}
+
 TEST_F(GamePanelTest, AFailedTimerLeavesTheGamePlayable) {
   host.timerWorks = false;
   Build();
@@ -181,6 +198,9 @@ TEST_F(GamePanelTest, PressesSlideTheWholeRunTowardsTheHole) {
   EXPECT_EQ(Press(2, 0), Consumed);
   EXPECT_EQ(Press(2, 2), Consumed);
   EXPECT_EQ(panel->GetMoves(), 10);
+  EXPECT_EQ(Press(2, 1), Consumed);
+  EXPECT_EQ(panel->GetMoves(), 11) << "only the tiles between the press and the hole";
+  EXPECT_EQ(board().GetEmptyRow(), 1);
 }
 
 TEST_F(GamePanelTest, PressesOutsideTheGridSlideOnlyAsFarAsTheEdge) {
@@ -228,6 +248,17 @@ TEST_F(GamePanelTest, TheWinningPressStopsTheClockBeepsAndChecksTheRecordOnce) {
   EXPECT_EQ(panel->OnKey(WM_KEYDOWN, VK_LEFT, 0), Ignored);
   EXPECT_EQ(panel->GetMoves(), 1);
   EXPECT_EQ(panel->GetSeconds(), 3);
+}
+
+TEST_F(GamePanelTest, AnArrowKeyCanEndTheGame) {
+  Build();
+  panel->NewGame();
+  SortTiles();
+  ASSERT_TRUE(board().SlideTile(SlideLeft));
+  host.calls.clear();
+  EXPECT_EQ(panel->OnKey(WM_KEYDOWN, VK_RIGHT, 0), Consumed);
+  EXPECT_THAT(host.calls, ElementsAre("KillTimer 1", "Beep 0", "CheckForRecord"));
+  EXPECT_EQ(board().GetState(), StateSolved);
 }
 
 TEST_F(GamePanelTest, AMultiTileRunCanEndTheGame) {

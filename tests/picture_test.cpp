@@ -203,6 +203,13 @@ TEST(BitmapReaderTest, RefusesAnythingButWholeUncompressed24BitFiles) {
   auto zero = MakeBmp(1, 1);
   zero[18] = 0;
   EXPECT_FALSE(ReadBitmap24(zero).has_value());
+  auto lowest = MakeBmp(1, 1);
+  lowest[22] = 0;
+  lowest[25] = 0x80;  // height -2147483648: no positive height to turn it into
+  EXPECT_FALSE(ReadBitmap24(lowest).has_value());
+  auto offsetPastEnd = MakeBmp(1, 1);
+  offsetPastEnd[11] = 0x10;  // pixels said to start past the end of the file
+  EXPECT_FALSE(ReadBitmap24(offsetPastEnd).has_value());
   EXPECT_FALSE(ReadBitmap24({}).has_value());
 }
 

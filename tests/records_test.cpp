@@ -79,6 +79,14 @@ TEST_F(RecordsTest, RecordsNeedAShorterTimeOrTheSameTimeWithFewerMoves) {
   }
 }
 
+TEST_F(RecordsTest, StoredTimesAreUnsignedSoAnyGameBeatsAHandEditedMinusOne) {
+  panel().GetSecondsCounter()->SetValue(9000);
+  for (uint32_t stored : {0xFFFFFFFFu, 0x80000000u}) {
+    StoreNumber("timeBeginner", stored);
+    EXPECT_TRUE(IsNewRecord(app)) << stored;
+  }
+}
+
 TEST_F(RecordsTest, AMissingRecordIsStoredAsNineThousandNineHundredNinetyNine) {
   panel().GetSecondsCounter()->SetValue(120);
   panel().GetMovesCounter()->SetValue(85);
@@ -103,6 +111,9 @@ TEST_F(RecordsTest, NoLevelNoRecord) {
   Win();
   EXPECT_EQ(host.dialogs.size(), 2u);
   EXPECT_EQ(host.registry.keys.at(Path()).size(), 7u) << "nothing but the settings";
+  for (const auto& [width, height] : {std::pair{9, 9}, {10, 10}, {8, 10}, {6, 8}, {4, 6}}) {
+    EXPECT_EQ(LevelWord(width, height), std::nullopt) << width << " x " << height;
+  }
 }
 
 TEST_F(RecordsTest, ACustomSixBySixCountsAsIntermediate) {
@@ -121,18 +132,19 @@ TEST_F(RecordsTest, ResetScoreAsksAndResetsOnlyOnYes) {
   StoreText("nameExpert", "Dee");
   StoreNumber("timeExpert", 42);
   StoreNumber("moveExpert", 300);
-  host.messageBoxAnswers = {IDNO, IDYES};
+  host.messageBoxAnswers = {IDNO, 0, IDYES};  // 0: the box could not be shown
+  const auto unchanged = [this] {
+    EXPECT_EQ(StoredNumber("timeExpert"), 42u);
+    EXPECT_EQ(host.dialogs.back().texts.at(IDC_TIME_EXPERT), "42");
+  };
   host.dialogScripts[IDD_BEST_TIMES].push_back(
-      {DialogStep::Press(IDC_RESET_SCORE),
-       DialogStep::Run([this] {
-         EXPECT_EQ(StoredNumber("timeExpert"), 42u);
-         EXPECT_EQ(host.dialogs.back().texts.at(IDC_TIME_EXPERT), "42");
-       }),
+      {DialogStep::Press(IDC_RESET_SCORE), DialogStep::Run(unchanged), DialogStep::Press(IDC_RESET_SCORE),
+       DialogStep::Run(unchanged),
        DialogStep::Press(IDC_RESET_SCORE),
        DialogStep::Run([this] { EXPECT_FALSE(host.dialogs.back().ended) << "the dialog stays open"; }),
        DialogStep::Press(IDCANCEL)});
   host.Command(ID_GAME_BEST_TIMES);
-  ASSERT_EQ(host.messageBoxes.size(), 2u);
+  ASSERT_EQ(host.messageBoxes.size(), 3u);
   EXPECT_EQ(host.messageBoxes[0].text, "Are you sure you want to reset the scores?");
   EXPECT_EQ(host.messageBoxes[0].caption, "Reset Score");
   EXPECT_EQ(host.messageBoxes[0].flags, 0x134u);

@@ -89,6 +89,17 @@ TEST_F(StartupTest, StoredLevelsAndCornersMarkTheirItems) {
   EXPECT_THAT(Stored("showNumber")->data, ElementsAre(1));
 }
 
+TEST_F(StartupTest, ACornerPairTheMenuNeverSetsMarksNoCornerAndIsKept) {
+  StoreNumber("emptyX", 101);
+  StoreNumber("emptyY", 100);
+  Start();
+  for (uint32_t id = ID_OPTIONS_EMPTY_BL; id <= ID_OPTIONS_EMPTY_TR; ++id) EXPECT_FALSE(host.IsChecked(id));
+  EXPECT_EQ(board().GetEmptyColumn(), 3);
+  host.Close();
+  Finish();
+  EXPECT_EQ(StoredNumber("emptyX"), 101u);
+}
+
 TEST_F(StartupTest, IntermediateIsRecognisedFromTheSizeAlone) {
   StoreNumber("dimensionX", 6);
   StoreNumber("dimensionY", 6);

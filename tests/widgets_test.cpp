@@ -207,6 +207,10 @@ TEST_F(DigitCounterTest, LayoutAndRange) {
   EXPECT_EQ(counter->Child(3)->GetX(), 39);
   EXPECT_EQ(counter->Child(3)->GetWidth(), 13);
   EXPECT_THAT(Glyphs(*counter), ElementsAre(0, 0, 0, 0));
+  // Ten digits would overflow the range of a 32-bit value: nine at most.
+  DigitCounter wide(nullptr, 0, 0, &digits, 12);
+  EXPECT_EQ(wide.ChildCount(), 9u);
+  EXPECT_EQ(wide.GetMaxValue(), 999999999);
 }
 
 TEST_F(DigitCounterTest, ValuesShowWithLeadingZerosAndAreClamped) {

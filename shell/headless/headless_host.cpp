@@ -377,11 +377,12 @@ std::unique_ptr<RegistryKey> HeadlessHost::CreateSettingsKey(std::string_view pa
 
 bool HeadlessHost::ReadClassRegistration(std::string_view, char* buffer, uint32_t size) {
   if (!helpRegistration || size == 0) return false;
-  // Like the registry: at most size bytes, terminated only when it fits.
+  // Like the registry: at most size bytes, terminated only when it fits, or not at all
+  // when it was stored without its terminator.
   const std::string& value = *helpRegistration;
-  const size_t copied = std::min<size_t>(value.size() + 1, size);
-  std::memcpy(buffer, value.c_str(), copied);
-  return value.size() + 1 <= size;
+  const size_t stored = value.size() + (helpRegistrationTerminated ? 1 : 0);
+  std::memcpy(buffer, value.c_str(), std::min<size_t>(stored, size));
+  return stored <= size;
 }
 
 HelpHandle HeadlessHost::LoadLibrary(std::string_view path) {

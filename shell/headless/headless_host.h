@@ -212,6 +212,7 @@ class HeadlessHost : public Host {
   std::vector<std::string> openedAddresses;
 
   std::optional<std::string> helpRegistration;  // the engine's registered library path
+  bool helpRegistrationTerminated = true;        // stored with its terminator
   std::set<std::string> loadableLibraries;      // names LoadLibrary succeeds with
   bool helpHasEntry = true;
   std::vector<std::string> libraryLoads;
