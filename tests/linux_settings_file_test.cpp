@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -529,6 +530,30 @@ TEST_F(LinuxSettingsFileTest, AWriterDyingMidWriteCostsNothing) {
   auto reader = Open();
   EXPECT_EQ(Get(*reader, "nameBeginner"), (Stored{REG_SZ, Sz("Ann")}));
   EXPECT_EQ(Get(*reader, "moveBeginner"), (Stored{REG_DWORD, Dword(85)}));
+}
+
+TEST_F(LinuxSettingsFileTest, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {
+  auto key = Open();
+  ASSERT_EQ(Set(*key, "timeBeginner", REG_DWORD, Dword(120)), ERROR_SUCCESS);
+  ASSERT_EQ(Set(*key, "nameBeginner", REG_SZ, Sz("Ann")), ERROR_SUCCESS);
+  const std::string before = ReadText(File());
+
+  // The disk fills up halfway through the new file.
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = before.size() / 2;
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
+    ::_exit(Set(*key, "picturePath", REG_SZ, Sz(std::string(300, 'p'))) == ERROR_SUCCESS ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failure is reported: " << status;
+  EXPECT_EQ(ReadText(File()), before);
+  EXPECT_TRUE(Beside(".tmp-").empty());
+  EXPECT_EQ(Get(*key, "nameBeginner"), (Stored{REG_SZ, Sz("Ann")}));
 }
 
 TEST_F(LinuxSettingsFileTest, AValueTooLargeToReadBackIsRefused) {
