@@ -136,12 +136,14 @@ void HeadlessHost::UpdateMainWindow() { DeliverPaint(); }
 
 void HeadlessHost::ResizeClient(int32_t width, int32_t height) {
   ++resizes;
+  // As on the platforms, a window that keeps its size is not repainted.
+  const bool resized = width != clientWidth || height != clientHeight;
   clientWidth = width;
   clientHeight = height;
   target.SetClientArea(screenX, screenY, width, height);
   if (handler_ != nullptr) handler_->MainWndProc({WM_MOVE, 0, MakeLParam(static_cast<uint32_t>(screenX),
                                                                        static_cast<uint32_t>(screenY))});
-  Invalidate(Rect{0, 0, width, height}, true);
+  if (resized) Invalidate(Rect{0, 0, width, height}, true);
 }
 
 void HeadlessHost::MoveWindow(int32_t x, int32_t y) {
