@@ -129,6 +129,27 @@ Bytes Targa(int32_t width, int32_t height, bool topDown, bool rle, bool alpha,
   return out;
 }
 
+// A 24-bit BMP; rows stored bottom-up unless topDown, which a negative height tells.
+Bytes Bmp24(int32_t width, int32_t height, bool topDown, const std::function<uint32_t(int32_t, int32_t)>& pixel) {
+  const auto stride = static_cast<uint32_t>(width * 3 + 3) & ~3u;
+  Bytes out{'B', 'M'};
+  for (uint32_t v : {54 + stride * static_cast<uint32_t>(height), 0u, 54u, 40u, static_cast<uint32_t>(width),
+                     static_cast<uint32_t>(topDown ? -height : height)}) {
+    Le32(out, v);
+  }
+  Le16(out, 1);
+  Le16(out, 24);
+  for (int i = 0; i < 6; ++i) Le32(out, 0);
+  for (int32_t row = 0; row < height; ++row) {
+    for (int32_t x = 0; x < width; ++x) {
+      const uint32_t p = pixel(x, topDown ? row : height - 1 - row);
+      Append(out, Bytes{static_cast<uint8_t>(p), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p >> 16)});
+    }
+    out.resize(out.size() + stride - static_cast<uint32_t>(width) * 3);
+  }
+  return out;
+}
+
 // An 8-bit run-length BMP, every row one colour from the palette.
 Bytes Rle8Bmp(int32_t width, int32_t height, uint32_t rgb) {
   Bytes pixels;
@@ -615,6 +636,15 @@ TEST_F(PixbufDecoderTest, TargaRowsFollowTheOriginBit) {
       EXPECT_TRUE(PixelsMatch(*outcome.image, kWidth, kHeight, Quadrants()));
       EXPECT_EQ(outcome.stderrText, "");
     }
+  }
+}
+
+TEST_F(PixbufDecoderTest, BitmapRowsFollowTheSignOfTheHeight) {
+  for (bool topDown : {false, true}) {
+    SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
+    const Outcome outcome = DecodeQuietly(Write("picture.bmp", Bmp24(kWidth, kHeight, topDown, Quadrant)));
+    ASSERT_TRUE(outcome.image.has_value());
+    EXPECT_TRUE(PixelsMatch(*outcome.image, kWidth, kHeight, Quadrants()));
   }
 }
 

@@ -175,6 +175,9 @@ TEST_F(LinuxSettingsFileTest, ValuesComeBackWithTheirExactTypeAndBytes) {
   }
   std::istringstream lines(ReadText(File()));
   for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
+
+  ASSERT_EQ(Set(*writer, "dimensionX", REG_BINARY, Dword(10)), ERROR_SUCCESS);
+  EXPECT_EQ(Get(*Open(), "dimensionX"), (Stored{REG_BINARY, Dword(10)})) << "the same bytes under a new type";
 }
 
 TEST_F(LinuxSettingsFileTest, QueryReportsTheLengthAndNeverWritesPastTheBuffer) {
@@ -405,6 +408,14 @@ TEST_F(LinuxSettingsFileTest, AFileThatIsNotOursReadsAsEmptyAndIsKeptAside) {
   }
 }
 
+TEST_F(LinuxSettingsFileTest, AFileThatCannotBeReadIsNeverReplaced) {
+  auto key = Open();
+  ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0);
+  EXPECT_FALSE(key->ValueExists("timeBeginner"));
+  EXPECT_NE(Set(*key, "timeBeginner", REG_DWORD, Dword(120)), ERROR_SUCCESS);
+  EXPECT_TRUE(fs::is_fifo(File()));
+}
+
 TEST_F(LinuxSettingsFileTest, DamagedLinesCostOnlyThemselves) {
   auto key = Open();
   const std::string damaged =
@@ -412,6 +423,7 @@ TEST_F(LinuxSettingsFileTest, DamagedLinesCostOnlyThemselves) {
       "[HKEY_CURRENT_USER\\Software\\brindlewick\\brindlewick Puzzle]\n"
       "\"timeBeginner\"=dword:00000078\n"
       "\"moveBeginner\"=dword:zz\n"
+      "\"timeIntermediate\"=dword:100000010\n"  // more than 32 bits
       "\"nameBeginner\"=\"Ann\"\n"
       "\"bad\x01line\"=hex:01\n"
       "\"timeExpert\"=\n";
@@ -420,6 +432,7 @@ TEST_F(LinuxSettingsFileTest, DamagedLinesCostOnlyThemselves) {
   EXPECT_EQ(Get(*key, "timeBeginner"), (Stored{REG_DWORD, Dword(120)}));
   EXPECT_EQ(Get(*key, "nameBeginner"), (Stored{REG_SZ, Sz("Ann")}));
   EXPECT_FALSE(key->ValueExists("moveBeginner"));
+  EXPECT_FALSE(key->ValueExists("timeIntermediate"));
   EXPECT_FALSE(key->ValueExists("timeExpert"));
   EXPECT_EQ(ReadText(File()), damaged);
 
