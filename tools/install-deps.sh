@@ -16,7 +16,7 @@ profile=${1:-play}
 #   xdg-utils                xdg-open, which hands the About box's address to the browser
 packages="g++ cmake make pkg-config libfreetype-dev libfontconfig-dev fonts-liberation
   fonts-dejavu-core libgdk-pixbuf-2.0-dev libgdk-pixbuf-2.0-0 libwmf-0.2-7-gtk fonts-urw-base35
-  shared-mime-info xdg-utils libjpeg62-turbo-dev libstb-dev libwxgtk3.2-dev"
+  shared-mime-info xdg-utils libjpeg62-turbo-dev libstb-dev libcairo2-dev libgtk-3-dev libx11-dev libwxgtk3.2-dev"
 if [ "$profile" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev imagemagick xvfb xauth xdotool
     x11-utils libfaketime"
