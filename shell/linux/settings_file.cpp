@@ -34,7 +34,8 @@
 //
 // Replacing the file: under an exclusive flock() of the lock file beside it, the writer
 // reads the file afresh, changes its one value, writes a temporary file in the same folder,
-// syncs it, renames it over the file and syncs the folder. Readers take the lock shared;
+// syncs it, renames it over the file and syncs the folder. A file that is a symbolic link
+// is replaced where the link leads, the temporary file beside it. Readers take the lock shared;
 // they would see a whole file even without it, since a rename never shows half of one.
 // flock() rather than fcntl() locks, because its locks belong to the open file and not to
 // the process: two keys open in one process keep each other out too, and closing one
@@ -690,6 +691,22 @@ std::optional<fs::path> AsideName(const fs::path& file) {
 
 bool IsStorableName(std::string_view name) { return name.size() <= kMaxNameLength && !HasControlBytes(name, false); }
 
+// Where a save has to go: the file itself, or, when it is a symbolic link (a dotfiles
+// folder), the file the link leads to, so that the link stays and its target is updated.
+fs::path WriteTarget(const fs::path& file) {
+  fs::path target = file;
+  // As many hops as the system itself follows before it gives up.
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return target;
+    std::error_code error;
+    const fs::path next = fs::read_symlink(target, error);
+    if (error) return target;
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  return target;
+}
+
 fs::path LockPath(const fs::path& file) {
   fs::path lock = file;
   lock += ".lock";
@@ -733,9 +750,12 @@ class FileKey final : public RegistryKey {
     if (!MakeDirectories(file_.parent_path())) return ERROR_ACCESS_DENIED;
     FileLock lock(lock_, LOCK_EX);
     if (!lock.Held()) return ERROR_ACCESS_DENIED;
-    RemoveAbandonedTemporaries(file_);
+    // The temporary file, and a damaged file kept aside, go beside the target: a rename
+    // onto the link itself would replace it.
+    const fs::path target = WriteTarget(file_);
+    RemoveAbandonedTemporaries(target);
 
-    Loaded loaded = LoadFile(file_, keyPath_);
+    Loaded loaded = LoadFile(target, keyPath_);
     // A file we couldn't read may hold records: never replace it unseen.
     if (loaded.state == FileState::Unreadable) return ERROR_ACCESS_DENIED;
     const bool keepAside = loaded.state == FileState::NotUnderstood || loaded.document.damaged;
@@ -751,22 +771,22 @@ class FileKey final : public RegistryKey {
     // A file we would refuse to read back must not be written.
     if (text.size() > SettingsFile::kMaxFileSize) return kErrorInvalidParameter;
 
-    const auto temporary = WriteTemporary(file_, text);
+    const auto temporary = WriteTemporary(target, text);
     if (!temporary) return ERROR_ACCESS_DENIED;
     std::optional<fs::path> aside;
     if (keepAside) {
-      aside = AsideName(file_);
-      if (!aside || ::rename(file_.c_str(), aside->c_str()) != 0) {
+      aside = AsideName(target);
+      if (!aside || ::rename(target.c_str(), aside->c_str()) != 0) {
         ::unlink(temporary->c_str());
         return ERROR_ACCESS_DENIED;
       }
     }
-    if (::rename(temporary->c_str(), file_.c_str()) != 0) {
+    if (::rename(temporary->c_str(), target.c_str()) != 0) {
       ::unlink(temporary->c_str());
-      if (aside) ::rename(aside->c_str(), file_.c_str());
+      if (aside) ::rename(aside->c_str(), target.c_str());
       return ERROR_ACCESS_DENIED;
     }
-    SyncDirectory(file_.parent_path());
+    SyncDirectory(target.parent_path());
     return ERROR_SUCCESS;
   }
 
