@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "shell/text/utf8.h"
 #include "toolkit/platform_codes.h"
 
 // The file, as the registry editor exports a key:
@@ -63,8 +64,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The registry's answer to a malformed request or a value too large to keep.
-constexpr int32_t kErrorInvalidParameter = 87;
 constexpr size_t kMaxNameLength = 16383;
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
@@ -115,41 +114,6 @@ bool HasControlBytes(std::string_view text, bool tabAllowed) {
     if (IsControl(static_cast<unsigned char>(c)) && !(tabAllowed && c == '\t')) return true;
   }
   return false;
-}
-
-bool IsValidUtf8(const uint8_t* bytes, size_t size) {
-  size_t i = 0;
-  while (i < size) {
-    const uint8_t lead = bytes[i];
-    size_t extra = 0;
-    uint32_t codePoint = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1;
-      codePoint = lead & 0x1Fu;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2;
-      codePoint = lead & 0x0Fu;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3;
-      codePoint = lead & 0x07u;
-    } else {
-      return false;
-    }
-    if (size - i <= extra) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      if ((bytes[i + k] & 0xC0) != 0x80) return false;
-      codePoint = (codePoint << 6) | (bytes[i + k] & 0x3Fu);
-    }
-    static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (codePoint < kSmallest[extra] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-      return false;
-    }
-    i += extra + 1;
-  }
-  return true;
 }
 
 std::optional<uint32_t> ParseHexNumber(std::string_view digits, size_t maxDigits) {
@@ -540,7 +504,7 @@ bool IsPlainString(const std::vector<uint8_t>& data) {
   for (size_t i = 0; i + 1 < data.size(); ++i) {
     if (IsControl(data[i])) return false;
   }
-  return IsValidUtf8(data.data(), data.size() - 1);
+  return utf8::IsValid(std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1));
 }
 
 std::string HexList(std::string out, const std::vector<uint8_t>& data) {
@@ -724,7 +688,7 @@ class FileKey final : public RegistryKey {
   }
 
   int32_t QueryValue(std::string_view name, uint32_t* type, uint8_t* data, uint32_t* size) override {
-    if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
+    if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
     const Loaded loaded = Read();
     const Value* value = loaded.state == FileState::Parsed ? loaded.document.Find(name) : nullptr;
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -745,7 +709,7 @@ class FileKey final : public RegistryKey {
   }
 
   int32_t SetValue(std::string_view name, uint32_t type, const uint8_t* data, uint32_t size) override {
-    if ((data == nullptr && size > 0) || !IsStorableName(name)) return kErrorInvalidParameter;
+    if ((data == nullptr && size > 0) || !IsStorableName(name)) return ERROR_INVALID_PARAMETER;
     // The folders again: the player may have removed them while the game ran.
     if (!MakeDirectories(file_.parent_path())) return ERROR_ACCESS_DENIED;
     FileLock lock(lock_, LOCK_EX);
@@ -769,7 +733,7 @@ class FileKey final : public RegistryKey {
     document.Set(name, type, std::move(bytes));
     const std::string text = Serialize(document, keyPath_);
     // A file we would refuse to read back must not be written.
-    if (text.size() > SettingsFile::kMaxFileSize) return kErrorInvalidParameter;
+    if (text.size() > SettingsFile::kMaxFileSize) return ERROR_INVALID_PARAMETER;
 
     const auto temporary = WriteTemporary(target, text);
     if (!temporary) return ERROR_ACCESS_DENIED;

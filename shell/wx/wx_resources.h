@@ -14,7 +14,7 @@ namespace puzzle {
 wxIconBundle ProgramIcons();
 const wxCursor& HandCursor();
 
-// The program's texts are bytes: UTF-8 on this platform, anything else read as Latin-1.
+// The program's texts are bytes: UTF-8 on this platform; broken sequences show as U+FFFD.
 wxString FromProgramText(std::string_view text);
 // At most maxBytes bytes of the text, never cutting a character in two.
 std::string ToProgramText(const wxString& text, size_t maxBytes);
