@@ -35,6 +35,10 @@ class PuzzleApp : public wxApp {
     // The game reads no command line; the toolkit's own options are still taken.
     SetAppName("brindlewick-puzzle");
     SetAppDisplayName("brindlewick Puzzle");
+    // Menu marks are set by the program, never polled: no update-UI or idle rounds through
+    // every window after each event, which a ticking clock would pay for once a second.
+    wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
+    wxIdleEvent::SetMode(wxIDLE_PROCESS_SPECIFIED);
     return true;
   }
 };
