@@ -23,6 +23,14 @@ int WarningSignPixels(const Image& box) {
   return count;
 }
 
+// The box shows the warning sign; its picture is kept among the screens.
+void ExpectWarningSign(const XTools& x, const WindowInfo& box, const std::string& name) {
+  const auto shot = x.Capture(box.id);
+  ASSERT_TRUE(shot);
+  SavePng(fs::path(PUZZLE_E2E_ARTIFACTS) / "screens" / (name + ".png"), *shot);
+  EXPECT_GT(WarningSignPixels(*shot), 150) << "no warning sign";
+}
+
 // Where the dark pixels of text are inside an area of a window's picture.
 struct Ink {
   int32_t left = INT32_MAX;
@@ -68,10 +76,7 @@ class StartUpBoxTest : public DesktopTest {
 TEST_F(StartUpBoxTest, ABoxShowsTheWarningSignAndWrapsALongPathOnTheScreen) {
   auto box = program->WaitForWindow("Invalid Picture");
   ASSERT_TRUE(box) << "no Invalid Picture box";
-  const auto shot = x->Capture(box->id);
-  ASSERT_TRUE(shot);
-  SavePng(fs::path(PUZZLE_E2E_ARTIFACTS) / "screens" / "invalid-picture.png", *shot);
-  EXPECT_GT(WarningSignPixels(*shot), 150) << "no warning sign";
+  ExpectWarningSign(*x, *box, "invalid-picture");
   // The path breaks into lines of a readable width, and the box stays on the screen.
   EXPECT_LE(box->width, 640);
   EXPECT_GE(box->x, 0);
@@ -96,10 +101,7 @@ TEST_F(DesktopTest, ResetScoreAsksOverBestTimesWhichStaysAboveTheGame) {
   ASSERT_TRUE(program->Key({"Return"}));
   auto question = program->WaitForWindow("Reset Score");
   ASSERT_TRUE(question) << "no Reset Score box";
-  const auto shot = x->Capture(question->id);
-  ASSERT_TRUE(shot);
-  SavePng(fs::path(PUZZLE_E2E_ARTIFACTS) / "screens" / "reset-score.png", *shot);
-  EXPECT_GT(WarningSignPixels(*shot), 150) << "no warning sign";
+  ExpectWarningSign(*x, *question, "reset-score");
 
   auto above = [&](const std::string& upper, const std::string& lower) {
     const auto order = x->StackingOrder();
