@@ -2,6 +2,7 @@
 # Installs the Debian packages the game needs that this machine lacks.
 #   tools/install-deps.sh play   - to build and play
 #   tools/install-deps.sh test   - to build and run every test (adds the test tools)
+#   tools/install-deps.sh package - to build the Debian package (adds the packaging tools)
 set -eu
 
 profile=${1:-play}
@@ -17,9 +18,15 @@ profile=${1:-play}
 packages="g++ cmake make pkg-config libfreetype-dev libfontconfig-dev fonts-liberation
   fonts-dejavu-core libgdk-pixbuf-2.0-dev libgdk-pixbuf-2.0-0 libwmf-0.2-7-gtk fonts-urw-base35
   shared-mime-info xdg-utils libjpeg62-turbo-dev libstb-dev libcairo2-dev libgtk-3-dev libx11-dev libwxgtk3.2-dev"
+# The tests also check the desktop entry and the AppStream metadata with the desktop's own
+# validators, and render the scalable icon (librsvg2-common is gdk-pixbuf's SVG loader).
 if [ "$profile" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev imagemagick xvfb xauth xdotool
-    x11-utils libfaketime"
+    x11-utils libfaketime desktop-file-utils appstream librsvg2-common"
+fi
+# cpack finds the package's library dependencies with dpkg-shlibdeps; lintian checks it.
+if [ "$profile" = package ]; then
+  packages="$packages dpkg-dev lintian"
 fi
 
 missing=""

@@ -11,10 +11,13 @@
 #include <wx/utils.h>
 
 #include "resources/resource_tables.h"
+#include "shell/linux/file_patterns.h"
 #include "shell/linux/settings_file.h"
 #include "shell/pictures/fit.h"
 #include "shell/wx/wx_dialogs.h"
 #include "shell/wx/wx_help.h"
+#include "shell/wx/wx_message_box.h"
+#include "shell/wx/wx_modal.h"
 #include "shell/wx/wx_resources.h"
 #include "toolkit/platform_codes.h"
 
@@ -518,21 +521,8 @@ bool WxHost::KeyIsDown(uint32_t virtualKey) {
 int64_t WxHost::CurrentTime() { return static_cast<int64_t>(std::time(nullptr)); }
 
 int32_t WxHost::MessageBox(bool ownedByMainWindow, std::string_view text, std::string_view caption, uint32_t flags) {
-  long style = wxCENTRE;
-  if ((flags & MB_TYPEMASK) == MB_YESNO) {
-    style |= wxYES_NO | ((flags & MB_DEFMASK) == MB_DEFBUTTON2 ? wxNO_DEFAULT : wxYES_DEFAULT);
-  } else {
-    style |= wxOK;
-  }
-  if ((flags & MB_ICONMASK) == MB_ICONEXCLAMATION) style |= wxICON_EXCLAMATION;
   wxWindow* owner = ownedByMainWindow && frame_ != nullptr && !destroyed_ ? frame_ : nullptr;
-  wxMessageDialog box(owner, FromProgramText(text), FromProgramText(caption), style);
-  switch (box.ShowModal()) {
-    case wxID_YES: return IDYES;
-    case wxID_NO: return IDNO;
-    case wxID_CANCEL: return IDCANCEL;
-    default: return IDOK;
-  }
+  return RunMessageBox(owner, text, caption, flags);
 }
 
 intptr_t WxHost::DialogBox(int32_t templateId, DialogProcedure procedure) {
@@ -544,20 +534,12 @@ intptr_t WxHost::DialogBox(int32_t templateId, DialogProcedure procedure) {
 std::optional<std::string> WxHost::GetOpenFileName(const OpenFileRequest& request) {
   wxString wildcard;
   for (const auto& [text, patterns] : request.filters) {
-    // The file chooser matches case: offer the capitalised spellings too.
-    wxString all;
-    wxString rest = wxString::FromUTF8(patterns);
-    while (!rest.empty()) {
-      const wxString pattern = rest.BeforeFirst(';');
-      rest = rest.AfterFirst(';');
-      all += (all.empty() ? "" : ";") + pattern + ";" + pattern.Upper();
-    }
     if (!wildcard.empty()) wildcard += "|";
-    wildcard += wxString::FromUTF8(text) + "|" + all;
+    wildcard += wxString::FromUTF8(text) + "|" + wxString::FromUTF8(ChooserPatterns(patterns));
   }
   long style = wxFD_OPEN;
   if (request.fileMustExist) style |= wxFD_FILE_MUST_EXIST;
-  wxFileDialog dialog(frame_, wxFileSelectorPromptStr, wxEmptyString, wxEmptyString, wildcard, style);
+  wxFileDialog dialog(ModalOwner(frame_), wxFileSelectorPromptStr, wxEmptyString, wxEmptyString, wildcard, style);
   dialog.SetFilterIndex(request.filterIndex - 1);
   if (dialog.ShowModal() != wxID_OK) return std::nullopt;
   const std::string path = dialog.GetPath().utf8_string();

@@ -11,6 +11,7 @@
 #include "shell/fonts/freetype_rasterizer.h"
 #include "shell/host.h"
 #include "shell/linux/pixbuf_decoder.h"
+#include "shell/text/utf8.h"
 #include "shell/wx/x11_presenter.h"
 #include "toolkit/builtin_bitmaps.h"
 #include "toolkit/software_surface.h"
@@ -90,6 +91,7 @@ class WxHost : public Host {
   std::optional<std::string> GetOpenFileName(const OpenFileRequest& request) override;
   void OpenWebAddress(std::string_view address) override;
   std::unique_ptr<RegistryKey> CreateSettingsKey(std::string_view path, std::string_view className) override;
+  size_t FitText(std::string_view text, size_t maxBytes) override { return utf8::Fit(text, maxBytes); }
   bool ReadClassRegistration(std::string_view subKey, char* buffer, uint32_t size) override;
   HelpHandle LoadLibrary(std::string_view path) override;
   HelpHandle GetProcAddress(HelpHandle library, uint32_t ordinal) override;
