@@ -197,6 +197,8 @@ bool SoftwareSurface::CopyClipped(Rect dest, const SoftwareSurface& source, Rect
 
 void SoftwareSurface::FillClipped(Rect dest, uint32_t color) {
   const Rect d = Intersect(dest, Rect{0, 0, width_, height_});
+  // An inverted rectangle covers no pixel; its rows would otherwise run backwards off the row.
+  if (d.IsEmpty()) return;
   for (int32_t row = d.top; row < d.bottom; ++row) {
     std::fill(Row(row) + d.left, Row(row) + d.right, color);
   }
@@ -269,7 +271,10 @@ bool SoftwareWindowTarget::Blt(const Rect& dest, Surface& source, const Rect& so
   if (Fails(monitor_, SurfaceOp::Copy)) return false;
   auto* soft = dynamic_cast<SoftwareSurface*>(&source);
   if (soft == nullptr) return false;
+  if (dest.Width() != sourceRect.Width() || dest.Height() != sourceRect.Height()) return false;
   const Rect client = Offset(dest, -screenX_, -screenY_);
+  // Squeezed at the end of the coordinate range: so far off that nothing can land.
+  if (client.Width() != dest.Width() || client.Height() != dest.Height()) return true;
   Rect written;
   if (!backing_.CopyClipped(client, *soft, sourceRect, VisibleClient(), &written)) return false;
   if (!written.IsEmpty()) {
