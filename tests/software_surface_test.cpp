@@ -77,7 +77,7 @@ TEST(SoftwareSurfaceTest, EmptyInvertedAndFarAwayRectanglesTouchNoPixel) {
   auto source = Make(factory, 6, 5);
   Number(*surface);
   Number(*source);
-  const std::vector<uint32_t> before = surface->Pixels();
+  const PixelVector before = surface->Pixels();
   const std::vector<Rect> nothing{
       {2, 2, 2, 4},            // no width
       {1, 3, 5, 3},            // no height
@@ -103,7 +103,7 @@ TEST(SoftwareSurfaceTest, EmptyInvertedAndFarAwayRectanglesTouchNoPixel) {
   SoftwareWindowTarget target;
   target.SetClientArea(10, 10, 6, 5);
   target.EraseClient(0x123456);
-  const std::vector<uint32_t> client = target.Backing().Pixels();
+  const PixelVector client = target.Backing().Pixels();
   target.TakeDamage();
   for (const Rect& r : nothing) {
     EXPECT_TRUE(target.Fill(&r, 0xABCDEF));

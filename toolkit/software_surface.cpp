@@ -164,7 +164,7 @@ SoftwareSurface::SoftwareSurface(int32_t width, int32_t height, SurfaceMonitor* 
       monitor_(monitor),
       fonts_(fonts) {}
 
-SoftwareSurface::SoftwareSurface(int32_t width, int32_t height, std::vector<uint32_t>&& pixels,
+SoftwareSurface::SoftwareSurface(int32_t width, int32_t height, PixelVector&& pixels,
                                  SurfaceMonitor* monitor, FontRasterizer* fonts)
     : width_(width), height_(height), pixels_(std::move(pixels)), monitor_(monitor), fonts_(fonts) {
   for (uint32_t& p : pixels_) p &= kColorBits;

@@ -736,7 +736,7 @@ Image HeadlessMirror::Client() {
   Image image;
   image.width = backing.Width();
   image.height = backing.Height();
-  image.pixels = backing.Pixels();
+  image.pixels.assign(backing.Pixels().begin(), backing.Pixels().end());
   for (uint32_t& p : image.pixels) p &= 0xFFFFFF;
   return image;
 }
