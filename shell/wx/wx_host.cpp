@@ -402,7 +402,14 @@ void WxHost::EndPaint() {}
 void WxHost::PresentChanges() {
   if (frame_ == nullptr) return;
   if (direct_ && painted_ && showing_ == nullptr && !destroyed_) {
-    for (const Rect& r : target_.TakeDamage()) {
+    const std::vector<Rect> damage = target_.TakeDamage();
+    for (size_t i = 0; i < damage.size(); ++i) {
+      // A rectangle drawn over again later in the same render (a cell filled, then its
+      // tile copied on it) goes to the display once.
+      const Rect& r = damage[i];
+      const bool again = std::any_of(damage.begin() + static_cast<ptrdiff_t>(i) + 1, damage.end(),
+                                     [&](const Rect& later) { return Intersect(r, later) == r; });
+      if (again) continue;
       const wxRect area = ToWx(r);
       direct_->Show(target_.Backing(), area);
       presentedPixels_ += static_cast<uint64_t>(area.width) * static_cast<uint64_t>(area.height);

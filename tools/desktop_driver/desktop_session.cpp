@@ -407,7 +407,12 @@ DamageWatch::DamageWatch(const std::string& display, const std::string& windowId
 
 DamageWatch::~DamageWatch() {
   if (display_ == nullptr) return;
+  // The window may be gone, and its damage with it: that is no error here.
+  XSync(display_, False);
+  auto* previous = XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
   if (damage_ != 0) XDamageDestroy(display_, damage_);
+  XSync(display_, False);
+  XSetErrorHandler(previous);
   XCloseDisplay(display_);
 }
 
