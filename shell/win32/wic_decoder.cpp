@@ -1,0 +1,269 @@
+#include "shell/win32/wic_decoder.h"
+
+#include "shell/win32/windows_api.h"
+
+#include <wincodec.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "shell/pictures/orientation.h"
+#include "shell/win32/targa_stb.h"
+
+namespace puzzle {
+
+namespace {
+
+// A metafile is read whole before it's played; one this big is no picture a player made.
+constexpr size_t kMaxMetafileBytes = size_t{64} << 20;
+// Targa files are read whole too: the largest picture allowed, uncompressed, and its header.
+constexpr size_t kMaxTargaBytes = size_t{kMaxSurfacePixels} * 4 + (size_t{1} << 20);
+// Enough of the start of a file to tell its format and read a photo's orientation.
+constexpr size_t kSniffBytes = 64 * 1024;
+// Windows shows a placeable metafile at this many pixels per inch.
+constexpr int64_t kMetafileDpi = 96;
+
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() {
+    if (p_ != nullptr) p_->Release();
+  }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  T** Out() { return &p_; }
+  T* operator->() const { return p_; }
+  T* Get() const { return p_; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+int16_t S16(const uint8_t* p) { return static_cast<int16_t>(U16(p)); }
+uint32_t U32(const uint8_t* p) { return U16(p) | (static_cast<uint32_t>(U16(p + 2)) << 16); }
+
+bool StartsWith(const std::vector<uint8_t>& data, const char* magic, size_t size) {
+  return data.size() >= size && std::memcmp(data.data(), magic, size) == 0;
+}
+
+constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
+constexpr size_t kPlaceableHeaderBytes = 22;
+constexpr size_t kMetaHeaderBytes = 18;
+
+bool IsPlaceable(const std::vector<uint8_t>& data) {
+  return data.size() >= kPlaceableHeaderBytes && U32(data.data()) == kPlaceableKey;
+}
+
+bool IsMetafile(const std::vector<uint8_t>& data) {
+  if (IsPlaceable(data)) return true;
+  const uint8_t* d = data.data();
+  return data.size() >= kMetaHeaderBytes && (U16(d) == 1 || U16(d) == 2) && U16(d + 2) == 9 &&
+         (U16(d + 4) == 0x0100 || U16(d + 4) == 0x0300);
+}
+
+struct Size {
+  int64_t width = 0;
+  int64_t height = 0;
+};
+
+// The size a metafile is drawn at: the placeable header's box at 96 dpi, or else its
+// window extent, one unit a pixel. Its records must run whole from the header to the end
+// record, or it is no metafile we play.
+std::optional<Size> MetafileSize(const std::vector<uint8_t>& data) {
+  const bool placeable = IsPlaceable(data);
+  size_t at = placeable ? kPlaceableHeaderBytes : 0;
+  if (data.size() < at + kMetaHeaderBytes || U16(&data[at + 2]) != 9) return std::nullopt;
+  const uint32_t longestRecord = U32(&data[at + 12]);
+  at += kMetaHeaderBytes;
+  std::optional<Size> windowExtent;
+  for (;;) {
+    if (data.size() - at < 6) return std::nullopt;
+    const uint32_t words = U32(&data[at]);
+    const uint16_t function = U16(&data[at + 4]);
+    if (words < 3 || words > longestRecord || words > (data.size() - at) / 2) return std::nullopt;
+    if (function == 0) break;                                  // META_EOF
+    if (function == 0x020C && words >= 5 && !windowExtent) {  // META_SETWINDOWEXT: height, width
+      windowExtent = Size{std::llabs(S16(&data[at + 8])), std::llabs(S16(&data[at + 6]))};
+    }
+    at += static_cast<size_t>(words) * 2;
+  }
+  if (!placeable) return windowExtent;
+  const int64_t unitsPerInch = U16(&data[14]);
+  if (unitsPerInch == 0) return std::nullopt;
+  auto pixels = [unitsPerInch](int64_t from, int64_t to) {
+    return (std::llabs(to - from) * kMetafileDpi + unitsPerInch / 2) / unitsPerInch;
+  };
+  return Size{pixels(S16(&data[6]), S16(&data[10])), pixels(S16(&data[8]), S16(&data[12]))};
+}
+
+std::wstring Wide(const char* path) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path, -1, wide.data(), length);
+  wide.resize(static_cast<size_t>(length - 1));
+  return wide;
+}
+
+// The file's first bytes, or all of it up to limit; nothing for what is no regular file
+// or is longer than limit.
+std::optional<std::vector<uint8_t>> ReadFile(const std::wstring& path, size_t count, size_t limit) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::optional<std::vector<uint8_t>> result;
+  LARGE_INTEGER size{};
+  if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && static_cast<uint64_t>(size.QuadPart) <= limit) {
+    std::vector<uint8_t> data(std::min<size_t>(count, static_cast<size_t>(size.QuadPart)));
+    DWORD got = 0;
+    size_t done = 0;
+    while (done < data.size() &&
+           ::ReadFile(file, data.data() + done, static_cast<DWORD>(std::min<size_t>(data.size() - done, 1u << 24)),
+                      &got, nullptr) &&
+           got > 0) {
+      done += got;
+    }
+    if (done == data.size()) result = std::move(data);
+  }
+  CloseHandle(file);
+  return result;
+}
+
+// GDI plays the metafile onto white at the size it asks for.
+std::optional<DecodedImage> PlayMetafile(const std::vector<uint8_t>& data) {
+  const std::optional<Size> size = MetafileSize(data);
+  if (!size || !SurfaceSizeAllowed(size->width, size->height)) return std::nullopt;
+  const bool placeable = IsPlaceable(data);
+  const size_t skip = placeable ? kPlaceableHeaderBytes : 0;
+  HMETAFILE metafile = SetMetaFileBitsEx(static_cast<UINT>(data.size() - skip), data.data() + skip);
+  if (metafile == nullptr) return std::nullopt;
+
+  const auto width = static_cast<int32_t>(size->width);
+  const auto height = static_cast<int32_t>(size->height);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // rows top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = dc != nullptr ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+  std::optional<DecodedImage> image;
+  if (bitmap != nullptr && bits != nullptr) {
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    PatBlt(dc, 0, 0, width, height, WHITENESS);
+    SetMapMode(dc, MM_ANISOTROPIC);
+    if (placeable) {
+      const int16_t left = S16(&data[6]);
+      const int16_t top = S16(&data[8]);
+      SetWindowOrgEx(dc, left, top, nullptr);
+      SetWindowExtEx(dc, S16(&data[10]) - left, S16(&data[12]) - top, nullptr);
+    } else {
+      SetWindowExtEx(dc, width, height, nullptr);
+    }
+    SetViewportExtEx(dc, width, height, nullptr);
+    const bool played = PlayMetaFile(dc, metafile) != FALSE;
+    GdiFlush();
+    SelectObject(dc, old);
+    if (played) {
+      DecodedImage out;
+      out.width = width;
+      out.height = height;
+      out.pixels.assign(static_cast<const uint32_t*>(bits),
+                        static_cast<const uint32_t*>(bits) + static_cast<size_t>(width) * static_cast<size_t>(height));
+      // GDI leaves the unused byte alone: every pixel it drew is opaque.
+      for (uint32_t& pixel : out.pixels) pixel |= 0xFF000000u;
+      image = std::move(out);
+    }
+  }
+  if (bitmap != nullptr) DeleteObject(bitmap);
+  if (dc != nullptr) DeleteDC(dc);
+  DeleteMetaFile(metafile);
+  return image;
+}
+
+// BMP, GIF, JPEG, PNG and TIFF through the Windows Imaging Component.
+std::optional<DecodedImage> DecodeWithWic(const std::wstring& path) {
+  ComPtr<IWICImagingFactory> factory;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                              reinterpret_cast<void**>(factory.Out())))) {
+    return std::nullopt;
+  }
+  ComPtr<IWICBitmapDecoder> decoder;
+  if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                                decoder.Out()))) {
+    return std::nullopt;
+  }
+  ComPtr<IWICBitmapFrameDecode> frame;
+  if (FAILED(decoder->GetFrame(0, frame.Out()))) return std::nullopt;
+  UINT width = 0;
+  UINT height = 0;
+  // The header's word on the size, before a single pixel is decoded.
+  if (FAILED(frame->GetSize(&width, &height)) || !SurfaceSizeAllowed(width, height)) return std::nullopt;
+  ComPtr<IWICFormatConverter> converter;
+  if (FAILED(factory->CreateFormatConverter(converter.Out())) ||
+      FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                   WICBitmapPaletteTypeCustom))) {
+    return std::nullopt;
+  }
+  DecodedImage image;
+  image.width = static_cast<int32_t>(width);
+  image.height = static_cast<int32_t>(height);
+  image.pixels.resize(static_cast<size_t>(width) * height);
+  // BGRA bytes are 0xAARRGGBB words on this little-endian machine.
+  if (FAILED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(image.pixels.size() * 4),
+                                   reinterpret_cast<BYTE*>(image.pixels.data())))) {
+    return std::nullopt;
+  }
+  return image;
+}
+
+}  // namespace
+
+PictureDecoder::PictureDecoder() {
+  const HRESULT started = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  comStarted_ = SUCCEEDED(started);
+}
+
+PictureDecoder::~PictureDecoder() {
+  if (comStarted_) CoUninitialize();
+}
+
+std::optional<DecodedImage> PictureDecoder::Decode(const char* path) {
+  if (path == nullptr || *path == '\0') return std::nullopt;
+  const std::wstring wide = Wide(path);
+  if (wide.empty()) return std::nullopt;
+  auto start = ReadFile(wide, kSniffBytes, UINT64_MAX);
+  if (!start) return std::nullopt;
+  const std::vector<uint8_t>& head = *start;
+
+  const bool png = StartsWith(head, "\x89PNG\r\n\x1a\n", 8);
+  const bool jpeg = StartsWith(head, "\xFF\xD8\xFF", 3);
+  const bool gif = StartsWith(head, "GIF87a", 6) || StartsWith(head, "GIF89a", 6);
+  const bool bmp = StartsWith(head, "BM", 2);
+  const bool tiff = StartsWith(head, "II*\0", 4) || StartsWith(head, "MM\0*", 4);
+  if (png || jpeg || gif || bmp || tiff) {
+    auto image = DecodeWithWic(wide);
+    // A photo is shown the way up its camera says.
+    if (image && jpeg) image = TurnUpright(std::move(*image), JpegOrientation(head));
+    return image;
+  }
+  if (IsMetafile(head)) {
+    auto whole = ReadFile(wide, kMaxMetafileBytes, kMaxMetafileBytes);
+    return whole ? PlayMetafile(*whole) : std::nullopt;
+  }
+  if (LooksLikeTarga(head)) {
+    auto whole = ReadFile(wide, kMaxTargaBytes, kMaxTargaBytes);
+    return whole ? DecodeTarga(*whole) : std::nullopt;
+  }
+  return std::nullopt;
+}
+
+}  // namespace puzzle

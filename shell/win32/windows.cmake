@@ -1,0 +1,50 @@
+# The Windows program, cross-compiled with MinGW-w64: included by the top-level list when
+# the toolchain (cmake/toolchains/) targets Windows.
+set(PUZZLE_WIN32_DIR ${PROJECT_SOURCE_DIR}/shell/win32)
+
+# The resource script is written from the resource tables by a generator built for the
+# machine that builds.
+include(ExternalProject)
+set(PUZZLE_SCRIPT_WRITER_DIR ${PROJECT_BINARY_DIR}/resource_script_writer)
+ExternalProject_Add(resource_script_writer
+  SOURCE_DIR ${PROJECT_SOURCE_DIR}/shell/resource_script
+  BINARY_DIR ${PUZZLE_SCRIPT_WRITER_DIR}
+  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
+  BUILD_ALWAYS ON
+  INSTALL_COMMAND ""
+  BUILD_BYPRODUCTS ${PUZZLE_SCRIPT_WRITER_DIR}/write_resource_script)
+
+set(PUZZLE_RESOURCE_SCRIPT ${PROJECT_BINARY_DIR}/generated/brindlewick-puzzle.rc)
+set(PUZZLE_MANIFEST ${PUZZLE_WIN32_DIR}/brindlewick-puzzle.manifest)
+add_custom_command(
+  OUTPUT ${PUZZLE_RESOURCE_SCRIPT}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/generated
+  COMMAND ${PUZZLE_SCRIPT_WRITER_DIR}/write_resource_script ${PUZZLE_RESOURCE_SCRIPT} ${PROJECT_SOURCE_DIR}
+          ${PUZZLE_MANIFEST} ${PROJECT_VERSION}
+  COMMAND ${CMAKE_COMMAND} -E touch ${PUZZLE_RESOURCE_SCRIPT}
+  DEPENDS resource_script_writer ${PROJECT_SOURCE_DIR}/resources/resource_tables.cpp ${PUZZLE_MANIFEST}
+          ${PROJECT_SOURCE_DIR}/resources/bitmaps/picture.bmp ${PROJECT_SOURCE_DIR}/resources/bitmaps/digits.bmp
+          ${PROJECT_SOURCE_DIR}/resources/bitmaps/faces.bmp ${PROJECT_SOURCE_DIR}/resources/cursors/hand.cur
+          ${PROJECT_SOURCE_DIR}/resources/icons/program.ico
+  COMMENT "Writing the resource script from the resource tables"
+  VERBATIM)
+
+# The host: everything that sees windows.h.
+add_library(puzzle_win32 STATIC
+  ${PUZZLE_WIN32_DIR}/win32_host.cpp
+  ${PUZZLE_WIN32_DIR}/win32_registry.cpp
+  ${PUZZLE_WIN32_DIR}/ddraw_display.cpp
+  ${PUZZLE_WIN32_DIR}/wic_decoder.cpp
+  ${PUZZLE_WIN32_DIR}/targa_stb.cpp
+  ${PUZZLE_WIN32_DIR}/program_resources.cpp
+  ${PROJECT_SOURCE_DIR}/shell/pictures/orientation.cpp)
+target_link_libraries(puzzle_win32 PUBLIC puzzle_core ddraw dxguid ole32 uuid windowscodecs comdlg32 gdi32 user32
+                      advapi32 shell32)
+target_include_directories(puzzle_win32 SYSTEM PRIVATE /usr/include/stb)
+target_compile_options(puzzle_win32 PRIVATE ${PUZZLE_WARNINGS})
+target_compile_definitions(puzzle_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
+
+add_executable(brindlewick-puzzle WIN32 ${PUZZLE_WIN32_DIR}/main.cpp ${PUZZLE_RESOURCE_SCRIPT})
+target_link_libraries(brindlewick-puzzle PRIVATE puzzle_win32)
+target_compile_options(brindlewick-puzzle PRIVATE ${PUZZLE_WARNINGS})
+set_target_properties(brindlewick-puzzle PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
