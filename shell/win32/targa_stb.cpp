@@ -29,11 +29,38 @@ bool LooksLikeTarga(const std::vector<uint8_t>& data) {
   return (data[12] | data[13] << 8) > 0 && (data[14] | data[15] << 8) > 0;
 }
 
+namespace {
+
+// stb_image makes up whatever a cut-off file lacks; a picture must be there whole.
+bool PixelDataComplete(const std::vector<uint8_t>& data, int64_t pixels) {
+  const size_t idLength = data[0];
+  const size_t mapEntries = data[5] | data[6] << 8;
+  const size_t mapBytes = data[1] == 1 ? mapEntries * ((data[7] + 7) / 8) : 0;
+  const size_t pixelBytes = (data[16] + 7) / 8;
+  size_t at = 18 + idLength + mapBytes;
+  if (at > data.size()) return false;
+  const bool rle = data[2] >= 9;
+  if (!rle) return static_cast<uint64_t>(data.size() - at) >= static_cast<uint64_t>(pixels) * pixelBytes;
+  while (pixels > 0) {
+    if (at >= data.size()) return false;
+    const uint8_t packet = data[at++];
+    const int64_t count = (packet & 0x7F) + 1;
+    const size_t bytes = (packet & 0x80) != 0 ? pixelBytes : pixelBytes * static_cast<size_t>(count);
+    if (data.size() - at < bytes) return false;
+    at += bytes;
+    pixels -= count;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::optional<DecodedImage> DecodeTarga(const std::vector<uint8_t>& data) {
   if (!LooksLikeTarga(data) || data.size() > INT32_MAX) return std::nullopt;
   const int width = data[12] | data[13] << 8;
   const int height = data[14] | data[15] << 8;
   if (!SurfaceSizeAllowed(width, height)) return std::nullopt;
+  if (!PixelDataComplete(data, int64_t{width} * height)) return std::nullopt;
   int w = 0;
   int h = 0;
   int channels = 0;

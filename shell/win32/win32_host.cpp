@@ -138,6 +138,10 @@ std::optional<DecodedImage> ResourceBitmaps::LoadBitmap(int32_t id) const {
 Win32Host::Win32Host(HINSTANCE instance) : instance_(instance), bitmaps_(instance) { theHost = this; }
 
 Win32Host::~Win32Host() {
+  // The program has gone before its host: the window's last messages are the platform's.
+  handler_ = nullptr;
+  if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+  if (!className_.empty()) UnregisterClassA(className_.c_str(), instance_);
   if (theHost == this) theHost = nullptr;
 }
 
@@ -165,6 +169,7 @@ bool Win32Host::CreateMainWindow(const MainWindowSpec& spec) {
   windowClass.lpszMenuName = MAKEINTRESOURCEA(spec.menuId);
   windowClass.lpszClassName = className.c_str();
   if (RegisterClassExA(&windowClass) == 0) return false;
+  className_ = className;
   style_ = spec.style;
   window_ = CreateWindowExA(0, className.c_str(), title.c_str(), spec.style, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, nullptr);

@@ -80,6 +80,7 @@ class Win32Host : public Host {
   HWND window_ = nullptr;
   HACCEL accelerators_ = nullptr;
   uint32_t style_ = 0;
+  std::string className_;
   WindowHandler* handler_ = nullptr;
   DirectDrawDisplay display_;
   PictureDecoder decoder_;

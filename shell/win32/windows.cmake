@@ -48,3 +48,24 @@ add_executable(brindlewick-puzzle WIN32 ${PUZZLE_WIN32_DIR}/main.cpp ${PUZZLE_RE
 target_link_libraries(brindlewick-puzzle PRIVATE puzzle_win32)
 target_compile_options(brindlewick-puzzle PRIVATE ${PUZZLE_WARNINGS})
 set_target_properties(brindlewick-puzzle PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+
+# The help file, compiled from the help pages beside the program (in a copy of them:
+# the compiler writes where its project lies).
+find_program(PUZZLE_CHMCMD chmcmd REQUIRED)
+file(GLOB PUZZLE_HELP_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/help/*)
+set(PUZZLE_HELP_FILE "${PROJECT_BINARY_DIR}/brindlewick puzzle help.chm")
+add_custom_command(
+  OUTPUT ${PUZZLE_HELP_FILE}
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/resources/help help-pages
+  COMMAND ${CMAKE_COMMAND} -E chdir help-pages ${PUZZLE_CHMCMD} --no-html-scan "brindlewick puzzle help.hhp"
+  COMMAND ${CMAKE_COMMAND} -E copy "help-pages/brindlewick puzzle help.chm" ${PUZZLE_HELP_FILE}
+  WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
+  DEPENDS ${PUZZLE_HELP_FILES}
+  COMMENT "Compiling the help file"
+  VERBATIM)
+add_custom_target(help_file ALL DEPENDS ${PUZZLE_HELP_FILE})
+
+if(PUZZLE_BUILD_TESTS)
+  enable_testing()
+  add_subdirectory(tests/windows)
+endif()
