@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace puzzle::test {
 namespace {
@@ -246,6 +248,43 @@ TEST_F(ProgramTest, HelpOpensTheEngineWindowForEachCommand) {
   EXPECT_FALSE(app->helpLoadFailed);
   if (HWND help = FindWindowA("HH Parent", nullptr)) SendMessageA(help, WM_CLOSE, 0, 0);
   Pump(100);
+}
+
+TEST_F(ProgramTest, CustomPictureResizesTheWindowAndHostileFilesGiveTheMessage) {
+  const std::string dir = std::string(PUZZLE_TEST_DATA) + "/pictures/";
+  host->files = {dir + "quadrants.png"};
+  SendMessageA(window, WM_COMMAND, 40019, 0);
+  Pump(200);
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 170);  // the top bar is wider than a 12-pixel picture
+  EXPECT_EQ(client.bottom, 8 + 56);
+  EXPECT_EQ(GetMenuState(GetMenu(window), 40019, MF_BYCOMMAND) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
+  EXPECT_TRUE(host->boxes.empty());
+
+  // A bomb, a cut file and no picture at all: the message, and the picture stays.
+  const std::string temp = (std::filesystem::temp_directory_path() / "brindlewick-hostile").string();
+  std::filesystem::create_directories(temp);
+  const uint8_t gif[] = {'G', 'I', 'F', '8', '9', 'a', 0x60, 0xEA, 0x60, 0xEA, 0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF,
+                         0x2C, 0, 0, 0, 0, 0x60, 0xEA, 0x60, 0xEA, 0, 2, 2, 0x4C, 0x01, 0, 0x3B};
+  const uint8_t text[] = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'};
+  std::ofstream(temp + "/bomb.gif", std::ios::binary).write(reinterpret_cast<const char*>(gif), sizeof gif);
+  std::ofstream(temp + "/text.jpg", std::ios::binary).write(reinterpret_cast<const char*>(text), sizeof text);
+  host->files = {temp + "/bomb.gif", temp + "/text.jpg", temp + "/missing.png"};
+  for (int i = 0; i < 3; ++i) {
+    SendMessageA(window, WM_COMMAND, 40019, 0);
+    Pump(100);
+  }
+  ASSERT_EQ(host->boxes.size(), 3u);
+  for (const std::string& box : host->boxes) {
+    EXPECT_EQ(box,
+              "Change Picture Error: Cannot change picture.\nMake sure that the file is in a supported file format "
+              "(BMP, GIF, JPG, PCX, PNG, TGA, TIF).");
+  }
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 170);
+  EXPECT_EQ(std::string(app->picturePath.data()), dir + "quadrants.png");
+  std::filesystem::remove_all(temp);
 }
 
 TEST_F(ProgramTest, RegistryHoldsTheSettingsWithTheirTypesAfterTheRun) {

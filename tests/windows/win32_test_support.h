@@ -99,7 +99,15 @@ class TestHost : public Win32Host {
     boxes.push_back(std::string(caption) + ": " + std::string(text));
     return IDOK;
   }
+  // The open-file dialog answers these paths in turn, then a cancel.
+  std::optional<std::string> GetOpenFileName(const OpenFileRequest&) override {
+    if (files.empty()) return std::nullopt;
+    std::string path = files.front();
+    files.erase(files.begin());
+    return path;
+  }
   std::vector<std::string> boxes;
+  std::vector<std::string> files;
 
  private:
   int64_t second_;
