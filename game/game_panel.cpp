@@ -18,6 +18,10 @@ GamePanel::GamePanel(Component* parentComponent, int32_t nx, int32_t ny, Picture
   GamePanel::InitPanel(strip, columns, rows, emptyX, emptyY, showNumbers, digitPicture, digitCount, facePicture);
 }
 
+ImageSize GamePanel::ExtentAround(int32_t digitFrameHeight, int32_t faceFrameHeight) {
+  return ImageSize{2 * kMargin, std::max(digitFrameHeight, faceFrameHeight) + 3 * kMargin};
+}
+
 void GamePanel::InitPanel(Picture* strip, int32_t columns, int32_t rows, int32_t emptyX, int32_t emptyY,
                           bool showNumbers, Picture* digitPicture, int32_t digitCount, Picture* facePicture) {
   const int32_t counterW = digitCount * digitPicture->frameWidth;

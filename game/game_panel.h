@@ -39,6 +39,10 @@ class GamePanel : public Component {
   virtual void InitPanel(Picture* picture, int32_t columns, int32_t rows, int32_t emptyX, int32_t emptyY,
                          bool showNumbers, Picture* digitPicture, int32_t digitCount, Picture* facePicture);
 
+  // What a panel adds around a picture at least as wide as its top bar: the margins, and
+  // the top bar for strips of these frame heights.
+  static ImageSize ExtentAround(int32_t digitFrameHeight, int32_t faceFrameHeight);
+
   // Read-only views for the shell, the tests and the tools.
   Board* GetBoard() const { return board; }
   FaceButton* GetFace() const { return face; }

@@ -62,8 +62,10 @@ std::optional<int32_t> Application::Start(int32_t showCommand) {
       puzzlePicture = std::make_unique<Picture>(pictures_, PictureName::Resource(IDB_PICTURE), 300, 300, 1, 1, 1);
     }
   }
-  faceStrip = std::make_unique<Picture>(pictures_, PictureName::Resource(IDB_FACES), 130, 26, 5, 1, 5);
-  digitStrip = std::make_unique<Picture>(pictures_, PictureName::Resource(IDB_DIGITS), 143, 23, 11, 1, 11);
+  faceStrip = std::make_unique<Picture>(pictures_, PictureName::Resource(IDB_FACES), kFaceStripSize.width,
+                                        kFaceStripSize.height, 5, 1, 5);
+  digitStrip = std::make_unique<Picture>(pictures_, PictureName::Resource(IDB_DIGITS), kDigitStripSize.width,
+                                         kDigitStripSize.height, 11, 1, 11);
 
   gamePanel = std::make_unique<GamePanel>(nullptr, 0, 0, puzzlePicture.get(), columns, rows, emptyX, emptyY,
                                           showNumbers, digitStrip.get(), kDigitsPerCounter, faceStrip.get(), *this);

@@ -11,6 +11,10 @@
 
 namespace puzzle {
 
+// The program's own strips: five faces of 26 x 26, eleven digits of 13 x 23.
+inline constexpr ImageSize kFaceStripSize{130, 26};
+inline constexpr ImageSize kDigitStripSize{143, 23};
+
 // The help file the help commands open, by bare name.
 inline constexpr std::string_view kHelpFile = "brindlewick puzzle help.chm";
 

@@ -994,5 +994,223 @@ TEST_F(PixbufDecoderTest, OneDecoderReadsManyFiles) {
   }
 }
 
+
+// --- Targa of every kind, against ImageMagick's reading of the same file ---------------
+
+// A 16-bit true-colour Targa (5 bits a channel), which ImageMagick doesn't write.
+Bytes Targa16(int32_t width, int32_t height, const std::function<uint32_t(int32_t, int32_t)>& pixel) {
+  Bytes out{0, 0, 2, 0, 0, 0, 0, 0};
+  Le16(out, 0);
+  Le16(out, 0);
+  Le16(out, static_cast<uint32_t>(width));
+  Le16(out, static_cast<uint32_t>(height));
+  out.push_back(16);
+  out.push_back(0x20);  // top-down, no alpha bit
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      const uint32_t p = pixel(x, y);
+      Le16(out, (((p >> 19) & 0x1F) << 10) | (((p >> 11) & 0x1F) << 5) | ((p >> 3) & 0x1F));
+    }
+  }
+  return out;
+}
+
+TEST_F(PixbufDecoderTest, TargaOfEveryKindMatchesImageMagick) {
+  REQUIRE_IMAGEMAGICK();
+  // A photo-like picture with hundreds of colours, one of few colours (written with a colour
+  // map), and one with graded alpha.
+  Convert("-resize 80x60!", "logo:", "many.png");
+  QuadrantPng("few.png");
+  Write("alpha.png", Png(kWidth, kHeight, [](int32_t x, int32_t y) { return (Quadrant(x, y) & 0xFFFFFF) | (static_cast<uint32_t>(x * 6) << 24); }));
+  Write("sixteen.tga", Targa16(kWidth, kHeight, [](int32_t x, int32_t y) {
+          return 0xFF000000u | static_cast<uint32_t>((x * 6) << 16 | (y * 8) << 8 | (x + y) * 3);
+        }));
+  struct Variant {
+    const char* name;
+    const char* from;
+    const char* options;
+    int tolerance = 0;
+  };
+  const std::vector<Variant> variants{
+      {"true colour, bottom-up", "many.png", "-type TrueColor"},
+      {"true colour, run-length", "many.png", "-type TrueColor -compress RLE"},
+      {"true colour, top-down", "many.png", "-type TrueColor -orient TopLeft"},
+      {"true colour, top-down run-length", "many.png", "-type TrueColor -orient TopLeft -compress RLE"},
+      {"right to left", "many.png", "-type TrueColor -orient TopRight"},
+      {"colour map", "many.png", ""},
+      {"colour map, run-length", "many.png", "-compress RLE"},
+      {"colour map of 16-bit entries", "few.png", "-depth 5"},
+      {"greyscale", "many.png", "-colorspace Gray"},
+      {"greyscale, run-length", "many.png", "-colorspace Gray -compress RLE"},
+      {"32 bits with alpha", "alpha.png", ""},
+      {"32 bits with alpha, run-length", "alpha.png", "-compress RLE"},
+      // Five bits widened to eight: ImageMagick rounds, stb_image truncates.
+      {"16-bit true colour", "sixteen.tga", nullptr, 1},
+  };
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(v.name);
+    const fs::path tga = v.options != nullptr ? Convert(v.options, v.from, "variant.tga") : dir_ / v.from;
+    // ImageMagick keeps a Targa's origin as a note beside the rows as stored (and writes
+    // rows top first whatever origin it declares); the picture as the origin says it stands
+    // is its auto-oriented reading, as other readers show it.
+    const fs::path reference = Convert("-auto-orient", tga.filename().string(), "png32:variant.png");
+    const Outcome ours = DecodeQuietly(tga);
+    const Outcome theirs = DecodeQuietly(reference);
+    ASSERT_TRUE(ours.image.has_value());
+    ASSERT_TRUE(theirs.image.has_value());
+    const DecodedImage& expected = *theirs.image;
+    EXPECT_TRUE(PixelsMatch(*ours.image, expected.width, expected.height,
+                            [&](int32_t x, int32_t y) -> std::optional<uint32_t> { return expected.At(x, y); },
+                            v.tolerance));
+    EXPECT_EQ(ours.stderrText, "");
+  }
+}
+
+TEST_F(PixbufDecoderTest, TargaCutShortGivesNothing) {
+  for (bool rle : {false, true}) {
+    SCOPED_TRACE(rle ? "run-length" : "plain");
+    Bytes whole = Targa(kWidth, kHeight, false, rle, false, Quadrant);
+    ASSERT_TRUE(DecodeQuietly(Write("whole.tga", whole)).image.has_value());
+    whole.resize(whole.size() - 1);
+    EXPECT_FALSE(DecodeQuietly(Write("cut.tga", whole)).image.has_value());
+  }
+}
+
+// --- The size from the header ----------------------------------------------------------
+
+TEST_F(PixbufDecoderTest, ProbeTellsTheSizeDecodeGives) {
+  std::vector<fs::path> files = OneOfEachFormat();
+  if (HaveImageMagick()) {
+    files.push_back(Write("turned.jpg", WithExifOrientation(Read(dir_ / "quadrants.jpg"), 6)));
+    files.push_back(Convert("-orient RightTop", "quadrants.png", "turned.tif"));
+    files.push_back(Convert("-interlace JPEG", "quadrants.png", "progressive.jpg"));
+  }
+  PixbufDecoder decoder;
+  for (const fs::path& file : files) {
+    SCOPED_TRACE(file.filename().string());
+    const std::optional<ImageSize> size = decoder.Probe(file.c_str());
+    const std::optional<DecodedImage> image = decoder.Decode(file.c_str());
+    ASSERT_TRUE(size.has_value());
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(size->width, image->width);
+    EXPECT_EQ(size->height, image->height);
+  }
+  if (HaveImageMagick()) {
+    EXPECT_EQ(decoder.Probe((dir_ / "turned.jpg").c_str()), (ImageSize{kHeight, kWidth}));
+  }
+  EXPECT_FALSE(decoder.Probe((dir_ / "missing.png").c_str()).has_value());
+  EXPECT_FALSE(decoder.Probe(Write("huge.png", GreyPng(kMaxSurfaceSide + 1, 1, 0)).c_str()).has_value());
+}
+
+TEST_F(PixbufDecoderTest, ProbeReadsOnlyTheHeader) {
+  // The pixel data is cut off: the header alone must do for the size.
+  REQUIRE_IMAGEMAGICK();
+  Convert("-resize 200x150!", "logo:", "photo.png");
+  for (const char* name : {"photo.jpg", "photo.gif", "photo.bmp"}) {
+    SCOPED_TRACE(name);
+    Bytes bytes = Read(Convert("", "photo.png", name));
+    bytes.resize(bytes.size() / 2);
+    const fs::path cut = Write(std::string("cut-") + name, bytes);
+    PixbufDecoder decoder;
+    EXPECT_EQ(decoder.Probe(cut.c_str()), (ImageSize{200, 150}));
+    EXPECT_FALSE(decoder.Decode(cut.c_str()).has_value());
+  }
+}
+
+TEST_F(PixbufDecoderTest, FormatsWithoutAlphaComeOutOpaque) {
+  for (const fs::path& file : OneOfEachFormat()) {
+    SCOPED_TRACE(file.filename().string());
+    const Outcome outcome = DecodeQuietly(file);
+    ASSERT_TRUE(outcome.image.has_value());
+    EXPECT_TRUE(outcome.image->opaque);
+  }
+  const Outcome alpha = DecodeQuietly(Write("alpha.png", Png(2, 1, [](int32_t x, int32_t) { return x == 0 ? 0xFF102030u : 0x80102030u; })));
+  ASSERT_TRUE(alpha.image.has_value());
+  EXPECT_FALSE(alpha.image->opaque);
+}
+
+TEST_F(PixbufDecoderTest, AdobeCmykJpegComesOutInColour) {
+  REQUIRE_IMAGEMAGICK();
+  QuadrantPng();
+  const Outcome outcome = DecodeQuietly(Convert("-colorspace CMYK " + std::string(kJpegOptions), "quadrants.png", "cmyk.jpg"));
+  ASSERT_TRUE(outcome.image.has_value());
+  EXPECT_TRUE(PixelsMatch(*outcome.image, kWidth, kHeight, Quadrants(4), 24));
+}
+
+// --- Pictures larger than the screen ------------------------------------------------------
+
+TEST_F(PixbufDecoderTest, PicturesLargerThanTheLargestAreScaledDownKeepingTheirShape) {
+  // Four quadrants of 200 x 150: at a quarter of the size each quadrant keeps its colour
+  // away from the seams, and the shape is kept.
+  const int32_t w = 200, h = 150;
+  auto big = [&](int32_t x, int32_t y) { return Quadrant(x * kWidth / w, y * kHeight / h); };
+  std::vector<fs::path> files{Write("big.png", Png(w, h, big)), Write("big.tga", Targa(w, h, false, true, false, big))};
+  if (HaveImageMagick()) {
+    files.push_back(Convert(kJpegOptions, "big.png", "big.jpg"));
+    files.push_back(Convert("", "big.png", "big.bmp"));
+    files.push_back(Convert("", "big.png", "big.gif"));
+    files.push_back(Convert("", "big.png", "big.tif"));
+  }
+  Metafile metafile = QuadrantMetafile(5);
+  metafile.boxRight = static_cast<int16_t>(w);
+  metafile.boxBottom = static_cast<int16_t>(h);
+  files.push_back(Write("big.wmf", MetafileBytes(metafile)));
+
+  PixbufDecoder decoder;
+  decoder.SetLargestPicture(ImageSize{60, 100});
+  for (const fs::path& file : files) {
+    SCOPED_TRACE(file.filename().string());
+    EXPECT_EQ(decoder.Probe(file.c_str()), (ImageSize{60, 45}));
+    StderrCapture capture;
+    const std::optional<DecodedImage> image = decoder.Decode(file.c_str());
+    EXPECT_EQ(capture.Finish(), "");
+    ASSERT_TRUE(image.has_value());
+    const int tolerance = file.extension() == ".jpg" ? 24 : 2;
+    EXPECT_TRUE(PixelsMatch(*image, 60, 45, [](int32_t x, int32_t y) -> std::optional<uint32_t> {
+      // 1.5 pixels of the seams mix both colours.
+      if (std::abs(2 * x + 1 - 60) < 4 || std::abs(2 * y + 1 - 45) < 4) return std::nullopt;
+      return Quadrant(x * kWidth / 60, y * kHeight / 45);
+    }, tolerance));
+  }
+}
+
+TEST_F(PixbufDecoderTest, PicturesThatFitStayPixelForPixel) {
+  PixbufDecoder decoder;
+  decoder.SetLargestPicture(ImageSize{kWidth, kHeight});
+  for (const fs::path& file : OneOfEachFormat()) {
+    SCOPED_TRACE(file.filename().string());
+    PixbufDecoder unlimited;
+    const std::optional<DecodedImage> limited = decoder.Decode(file.c_str());
+    const std::optional<DecodedImage> whole = unlimited.Decode(file.c_str());
+    ASSERT_TRUE(limited.has_value());
+    ASSERT_TRUE(whole.has_value());
+    EXPECT_EQ(limited->pixels, whole->pixels);
+  }
+}
+
+TEST_F(PixbufDecoderTest, AJpegFarLargerThanTheScreenIsScaledWhileDecoding) {
+  REQUIRE_IMAGEMAGICK();
+  // 3200 x 2400 down to 200 x 150: libjpeg decodes at an eighth, so the decoder never holds
+  // the whole photo.
+  Convert("-resize 3200x2400! " + std::string(kJpegOptions), "logo:", "photo.jpg");
+  PixbufDecoder decoder;
+  decoder.SetLargestPicture(ImageSize{200, 200});
+  const std::optional<DecodedImage> image = decoder.Decode((dir_ / "photo.jpg").c_str());
+  ASSERT_TRUE(image.has_value());
+  EXPECT_EQ(image->width, 200);
+  EXPECT_EQ(image->height, 150);
+  // Against the same photo made small by ImageMagick: the same picture, not just the same size.
+  const Outcome reference = DecodeQuietly(Convert("-resize 200x150!", "photo.jpg", "small.png"));
+  ASSERT_TRUE(reference.image.has_value());
+  int64_t difference = 0;
+  for (size_t i = 0; i < image->pixels.size(); ++i) {
+    for (int shift = 0; shift < 24; shift += 8) {
+      difference += std::abs(static_cast<int>((image->pixels[i] >> shift) & 0xFF) -
+                             static_cast<int>((reference.image->pixels[i] >> shift) & 0xFF));
+    }
+  }
+  EXPECT_LT(difference / static_cast<int64_t>(image->pixels.size() * 3), 6) << "mean difference per channel";
+}
+
 }  // namespace
 }  // namespace puzzle

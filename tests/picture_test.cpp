@@ -54,9 +54,59 @@ TEST_F(PictureTest, FilesAreLookedUpAfterResourcesAndGiveTheirOwnSize) {
   Picture picture(bench.env, PictureName::File("/pics/a.png"), 1, 1, 1);
   EXPECT_EQ(picture.imageWidth, 640);
   EXPECT_EQ(picture.frameHeight, 480);
+  EXPECT_EQ(bench.files.decodes, 0) << "the size comes from the header";
   ASSERT_TRUE(picture.Load());
-  EXPECT_EQ(bench.files.decodes, 2) << "once for the size, once for the pixels";
+  EXPECT_EQ(bench.files.probes, 1);
+  EXPECT_EQ(bench.files.decodes, 1) << "the pixels are decoded once";
   EXPECT_EQ(Pixels(picture).Pixel(639, 479), PatternPixel(639, 479, 2));
+}
+
+TEST_F(PictureTest, AnOpaqueImageBecomesTheSurfaceItself) {
+  DecodedImage image = PatternImage(64, 48, 5);
+  image.opaque = true;
+  bench.files.images["photo.jpg"] = image;
+  Picture picture(bench.env, PictureName::File("photo.jpg"), 1, 1, 1);
+  bench.monitor.ClearCounts();
+  ASSERT_TRUE(picture.Load());
+  EXPECT_EQ(Pixels(picture).Pixels().size(), 64u * 48u);
+  for (int32_t y = 0; y < 48; ++y) {
+    for (int32_t x = 0; x < 64; ++x) ASSERT_EQ(Pixels(picture).Pixel(x, y), PatternPixel(x, y, 5));
+  }
+  EXPECT_EQ(bench.monitor.Calls(SurfaceOp::Fill), 0) << "nothing to fill under a picture that covers it all";
+  EXPECT_EQ(bench.monitor.Calls(SurfaceOp::DrawImage), 0);
+
+  // Reload takes the new picture's pixels the same way.
+  DecodedImage other = PatternImage(30, 20, 6);
+  other.opaque = true;
+  bench.files.images["other.png"] = other;
+  ASSERT_TRUE(picture.Reload(PictureName::File("other.png")));
+  EXPECT_EQ(picture.imageWidth, 30);
+  EXPECT_EQ(Pixels(picture).Pixel(29, 19), PatternPixel(29, 19, 6));
+}
+
+TEST_F(PictureTest, AnOpaqueImageThatCantBecomeASurfaceFailsLikeAnyOther) {
+  DecodedImage image = PatternImage(8, 8);
+  image.opaque = true;
+  bench.files.images["photo.jpg"] = image;
+  Picture picture(bench.env, PictureName::File("photo.jpg"), 1, 1, 1);
+  bench.monitor.FailAlways(SurfaceOp::Create, true);
+  EXPECT_FALSE(picture.Load());
+  EXPECT_EQ(picture.surface, nullptr);
+  bench.monitor.FailAlways(SurfaceOp::Create, false);
+  ASSERT_TRUE(picture.Load()) << "the next attempt decodes again";
+  EXPECT_EQ(Pixels(picture).Pixel(7, 7), PatternPixel(7, 7));
+}
+
+TEST_F(PictureTest, AnOpaqueImageOfAnotherSizeIsDrawnOnWhite) {
+  // The header said 10 x 7, the pixels are 8 x 6: the recorded size holds.
+  DecodedImage image = PatternImage(8, 6);
+  image.opaque = true;
+  bench.resources.images[103] = image;
+  Picture picture(bench.env, PictureName::Resource(103), 10, 7, 1, 1, 1);
+  ASSERT_TRUE(picture.Load());
+  EXPECT_EQ(Pixels(picture).Width(), 10);
+  EXPECT_EQ(Pixels(picture).Pixel(7, 5), PatternPixel(7, 5));
+  EXPECT_EQ(Pixels(picture).Pixel(9, 6), kWhite);
 }
 
 TEST_F(PictureTest, UndecodableFileGivesAnEmptyPictureThatWontLoad) {

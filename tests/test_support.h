@@ -41,6 +41,12 @@ class FakeResources : public BitmapResources {
 
 class FakeFiles : public ImageFileDecoder {
  public:
+  std::optional<ImageSize> Probe(const char* path) override {
+    ++probes;
+    auto it = images.find(path);
+    if (it == images.end()) return std::nullopt;
+    return ImageSize{it->second.width, it->second.height};
+  }
   std::optional<DecodedImage> Decode(const char* path) override {
     ++decodes;
     auto it = images.find(path);
@@ -48,6 +54,7 @@ class FakeFiles : public ImageFileDecoder {
     return it->second;
   }
   std::map<std::string, DecodedImage> images;
+  int probes = 0;
   int decodes = 0;
 };
 

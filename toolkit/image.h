@@ -16,12 +16,21 @@ constexpr bool SurfaceSizeAllowed(int64_t width, int64_t height) {
          width * height <= kMaxSurfacePixels;
 }
 
+struct ImageSize {
+  int32_t width = 0;
+  int32_t height = 0;
+  friend bool operator==(const ImageSize&, const ImageSize&) = default;
+};
+
 // A decoded image: 0xAARRGGBB pixels, rows top to bottom, straight (not premultiplied)
 // alpha, 255 opaque.
 struct DecodedImage {
   int32_t width = 0;
   int32_t height = 0;
   std::vector<uint32_t> pixels;
+  // Set by a decoder that knows every alpha is 255 (a format without alpha): the image
+  // can then be copied as it is, without blending.
+  bool opaque = false;
 
   uint32_t At(int32_t px, int32_t py) const {
     return pixels[static_cast<size_t>(py) * static_cast<size_t>(width) + static_cast<size_t>(px)];
@@ -39,6 +48,9 @@ class BitmapResources {
 class ImageFileDecoder {
  public:
   virtual ~ImageFileDecoder() = default;
+  // The size Decode will give, from as little of the file as tells it (its header);
+  // nothing when Decode surely gives nothing.
+  virtual std::optional<ImageSize> Probe(const char* path) = 0;
   // Nothing when the file can't be read, is no picture it knows, or is too large.
   virtual std::optional<DecodedImage> Decode(const char* path) = 0;
 };

@@ -21,9 +21,16 @@ Picture::Picture(const PictureEnvironment& env, PictureName pictureName, int32_t
 Picture::Picture(const PictureEnvironment& env, PictureName pictureName, int32_t frameColumns,
                  int32_t frameRows, int32_t frames)
     : name(pictureName), columns(frameColumns), rows(frameRows), frameCount(frames), env_(env) {
-  if (auto image = Decode(name)) {
-    imageWidth = image->width;
-    imageHeight = image->height;
+  // A file's header tells its size; its pixels are decoded once, by Load.
+  std::optional<ImageSize> size;
+  if (!name.IsResource()) {
+    if (env_.files != nullptr && name.Path() != nullptr) size = env_.files->Probe(name.Path());
+  } else if (auto image = Decode(name)) {
+    size = ImageSize{image->width, image->height};
+  }
+  if (size) {
+    imageWidth = size->width;
+    imageHeight = size->height;
   }
   DeriveFrameSize();
 }
@@ -46,8 +53,14 @@ std::optional<DecodedImage> Picture::Decode(PictureName source) const {
   return std::nullopt;
 }
 
-bool Picture::PutOnNewSurface(const DecodedImage& image, int32_t width, int32_t height) {
+bool Picture::PutOnNewSurface(DecodedImage& image, int32_t width, int32_t height) {
   if (env_.surfaces == nullptr) return false;
+  // An opaque image that covers the whole surface becomes the surface: nothing to fill
+  // under it and no second copy of a large picture.
+  if (image.opaque && image.width == width && image.height == height) {
+    surface = env_.surfaces->AdoptImage(std::move(image));
+    if (surface) return true;
+  }
   surface = env_.surfaces->CreateSurface(width, height);
   if (!surface) return false;
   if (!surface->Fill(nullptr, kWhite)) return false;
@@ -71,15 +84,23 @@ bool Picture::Reload(PictureName newName) {
   // name keeps what the picture was made from: the caller's text for newName may not
   // outlive this call.
   surface.reset();
+  const int32_t width = image->width;
+  const int32_t height = image->height;
   if (env_.surfaces == nullptr) return false;
-  surface = env_.surfaces->CreateSurface(image->width, image->height);
+  if (image->opaque && (surface = env_.surfaces->AdoptImage(std::move(*image)))) {
+    imageWidth = width;
+    imageHeight = height;
+    DeriveFrameSize();
+    return true;
+  }
+  surface = env_.surfaces->CreateSurface(width, height);
   if (!surface) return false;
   if (!surface->Fill(nullptr, kWhite)) return false;
   auto context = surface->GetDC();
   if (!context) return false;
   const bool drawn = context->DrawImage(*image);
-  imageWidth = image->width;
-  imageHeight = image->height;
+  imageWidth = width;
+  imageHeight = height;
   DeriveFrameSize();
   return drawn;
 }

@@ -41,7 +41,7 @@ class Picture {
   // From one of the program's bitmaps: the given size is trusted, nothing is decoded yet.
   Picture(const PictureEnvironment& env, PictureName name, int32_t imageWidth, int32_t imageHeight,
           int32_t columns, int32_t rows, int32_t frameCount);
-  // From a file: decoded once to learn its size (0 x 0 when it can't be decoded).
+  // From a file: its size from the decoder's probe (0 x 0 when it can't be decoded).
   Picture(const PictureEnvironment& env, PictureName name, int32_t columns, int32_t rows, int32_t frameCount);
   virtual ~Picture();
 
@@ -68,8 +68,9 @@ class Picture {
  private:
   std::optional<DecodedImage> Decode(PictureName source) const;
   // Steps shared by Load and Reload once the image is decoded: a white surface with the
-  // image drawn on it. Leaves surface set as soon as it was created.
-  bool PutOnNewSurface(const DecodedImage& image, int32_t width, int32_t height);
+  // image drawn on it, or the image itself when it is opaque and of that size. Leaves
+  // surface set as soon as it was created.
+  bool PutOnNewSurface(DecodedImage& image, int32_t width, int32_t height);
   void DeriveFrameSize();
 
   PictureEnvironment env_;

@@ -138,7 +138,12 @@ class SoftwareDrawingContext : public DrawingContext {
     const int32_t h = std::min(image.height, surface_.Height());
     for (int32_t row = 0; row < h; ++row) {
       uint32_t* out = surface_.Row(row);
-      for (int32_t col = 0; col < w; ++col) out[col] = Blend(image.At(col, row), out[col]);
+      const uint32_t* in = image.pixels.data() + static_cast<size_t>(row) * static_cast<size_t>(image.width);
+      if (image.opaque) {
+        for (int32_t col = 0; col < w; ++col) out[col] = in[col] & kColorBits;
+      } else {
+        for (int32_t col = 0; col < w; ++col) out[col] = Blend(in[col], out[col]);
+      }
     }
     return true;
   }
@@ -158,6 +163,12 @@ SoftwareSurface::SoftwareSurface(int32_t width, int32_t height, SurfaceMonitor* 
       pixels_(static_cast<size_t>(width_) * static_cast<size_t>(height_), 0),
       monitor_(monitor),
       fonts_(fonts) {}
+
+SoftwareSurface::SoftwareSurface(int32_t width, int32_t height, std::vector<uint32_t>&& pixels,
+                                 SurfaceMonitor* monitor, FontRasterizer* fonts)
+    : width_(width), height_(height), pixels_(std::move(pixels)), monitor_(monitor), fonts_(fonts) {
+  for (uint32_t& p : pixels_) p &= kColorBits;
+}
 
 bool SoftwareSurface::CopyClipped(Rect dest, const SoftwareSurface& source, Rect sourceRect,
                                   const Rect& destClip, Rect* written) {
@@ -219,6 +230,18 @@ std::unique_ptr<Surface> SoftwareSurfaceFactory::CreateSurface(int32_t width, in
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
+}
+
+std::unique_ptr<Surface> SoftwareSurfaceFactory::AdoptImage(DecodedImage&& image) {
+  const size_t count = static_cast<size_t>(std::max(image.width, 0)) * static_cast<size_t>(std::max(image.height, 0));
+  if (!image.opaque || !SurfaceSizeAllowed(image.width, image.height) || image.pixels.size() != count) {
+    return nullptr;
+  }
+  // Counted as the surface's creation: a failure injected there fails this too.
+  if (Fails(monitor_, SurfaceOp::Create)) return nullptr;
+  auto surface = std::make_unique<SoftwareSurface>(image.width, image.height, std::move(image.pixels), monitor_, fonts_);
+  image.pixels = {};
+  return surface;
 }
 
 // --- SoftwareWindowTarget ---------------------------------------------------------

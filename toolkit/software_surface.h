@@ -43,6 +43,9 @@ class SurfaceMonitor {
 class SoftwareSurface : public Surface {
  public:
   SoftwareSurface(int32_t width, int32_t height, SurfaceMonitor* monitor, FontRasterizer* fonts);
+  // Takes over width x height pixels; their top bytes are cleared.
+  SoftwareSurface(int32_t width, int32_t height, std::vector<uint32_t>&& pixels, SurfaceMonitor* monitor,
+                  FontRasterizer* fonts);
 
   int32_t Width() const override { return width_; }
   int32_t Height() const override { return height_; }
@@ -83,6 +86,7 @@ class SoftwareSurfaceFactory : public SurfaceFactory {
   explicit SoftwareSurfaceFactory(SurfaceMonitor* monitor = nullptr, FontRasterizer* fonts = nullptr)
       : monitor_(monitor), fonts_(fonts) {}
   std::unique_ptr<Surface> CreateSurface(int32_t width, int32_t height) override;
+  std::unique_ptr<Surface> AdoptImage(DecodedImage&& image) override;
 
  private:
   SurfaceMonitor* monitor_;

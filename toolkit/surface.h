@@ -39,6 +39,13 @@ class SurfaceFactory {
   virtual ~SurfaceFactory() = default;
   // An offscreen surface of exactly that size, or null.
   virtual std::unique_ptr<Surface> CreateSurface(int32_t width, int32_t height) = 0;
+  // A surface of an opaque image's size that takes over the image's own pixels instead
+  // of copying them, so a large picture is never held twice. Null when this factory
+  // can't, and then the image is left as it was.
+  virtual std::unique_ptr<Surface> AdoptImage(DecodedImage&& image) {
+    (void)image;
+    return nullptr;
+  }
 };
 
 // A black memory bitmap that takes white text: what the tile numbers are written into

@@ -9,7 +9,8 @@ set -eu
 profile=${1:-play}
 # What the program loads at run time is named here itself, not left to a neighbour's
 # Recommends: --no-install-recommends skips those on a fresh machine.
-#   libgdk-pixbuf-2.0-0      PNG, JPEG, GIF, BMP, TGA and TIFF loaders, and the loader cache
+#   libgdk-pixbuf-2.0-0      PNG, GIF, BMP and TIFF loaders, and the loader cache
+#   libjpeg62-turbo-dev      JPEG photos (libjpeg-turbo); libstb-dev the Targa decoder's header
 #   libwmf-0.2-7-gtk         the metafile loader; fonts-urw-base35 are the fonts it draws text with
 #   fonts-liberation         the dialogs' font and the tile numbers' "Arial"
 #   fonts-dejavu-core        the stand-in for every other face
@@ -17,7 +18,7 @@ profile=${1:-play}
 #   xdg-utils                xdg-open, which hands the About box's address to the browser
 packages="g++ cmake make pkg-config libfreetype-dev libfontconfig-dev fonts-liberation
   fonts-dejavu-core libgdk-pixbuf-2.0-dev libgdk-pixbuf-2.0-0 libwmf-0.2-7-gtk fonts-urw-base35
-  shared-mime-info xdg-utils libwxgtk3.2-dev"
+  shared-mime-info xdg-utils libjpeg62-turbo-dev libstb-dev libwxgtk3.2-dev"
 if [ "$profile" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev imagemagick xvfb xauth xdotool
     x11-utils libfaketime"

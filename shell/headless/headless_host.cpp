@@ -95,6 +95,12 @@ class ScriptedDialog : public DialogWindow {
 HeadlessHost::HeadlessHost(FontRasterizer* fonts)
     : target(&monitor), factory_(&monitor, fonts), memoryFiles_(*this), decoder_(&memoryFiles_) {}
 
+std::optional<ImageSize> HeadlessHost::MemoryFiles::Probe(const char* path) {
+  auto it = host_.pictureFiles.find(path);
+  if (it == host_.pictureFiles.end()) return std::nullopt;
+  return ImageSize{it->second.width, it->second.height};
+}
+
 std::optional<DecodedImage> HeadlessHost::MemoryFiles::Decode(const char* path) {
   auto it = host_.pictureFiles.find(path);
   if (it == host_.pictureFiles.end()) return std::nullopt;

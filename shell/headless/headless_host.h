@@ -226,6 +226,7 @@ class HeadlessHost : public Host {
   class MemoryFiles : public ImageFileDecoder {
    public:
     explicit MemoryFiles(HeadlessHost& host) : host_(host) {}
+    std::optional<ImageSize> Probe(const char* path) override;
     std::optional<DecodedImage> Decode(const char* path) override;
 
    private:

@@ -13,6 +13,12 @@
 #include <optional>
 #include <vector>
 
+#include "shell/linux/jpeg_decoder.h"
+#include "shell/pictures/downscale.h"
+#include "shell/pictures/fit.h"
+#include "shell/pictures/orientation.h"
+#include "shell/pictures/targa.h"
+
 namespace puzzle {
 namespace {
 
@@ -59,24 +65,6 @@ bool IsMetafile(const std::vector<uint8_t>& data) {
          (U16(d + 4) == 0x0100 || U16(d + 4) == 0x0300);
 }
 
-// Targa has no signature, so its header must make sense as a whole; tried last.
-bool IsTarga(const std::vector<uint8_t>& data) {
-  if (data.size() < 18) return false;
-  const uint8_t mapType = data[1];
-  const uint8_t imageType = data[2];
-  const bool mapped = imageType == 1 || imageType == 9;
-  const bool direct = imageType == 2 || imageType == 3 || imageType == 10 || imageType == 11;
-  if (!mapped && !direct) return false;
-  if (mapType > 1 || (mapped && mapType != 1)) return false;
-  if (mapType == 1) {
-    const uint8_t entryBits = data[7];
-    if (entryBits != 15 && entryBits != 16 && entryBits != 24 && entryBits != 32) return false;
-  }
-  const uint8_t depth = data[16];
-  if (depth != 8 && depth != 15 && depth != 16 && depth != 24 && depth != 32) return false;
-  return U16(&data[12]) > 0 && U16(&data[14]) > 0;
-}
-
 // The bitmap loader sets aside as much memory as the header claims to take, before it
 // reads any size, so only the header sizes Windows writes get through.
 std::optional<Size> BitmapSize(const std::vector<uint8_t>& data) {
@@ -90,9 +78,6 @@ std::optional<Size> BitmapSize(const std::vector<uint8_t>& data) {
   // A negative height means rows top-down.
   return Size{static_cast<int32_t>(U32(&data[18])), std::llabs(static_cast<int32_t>(U32(&data[22])))};
 }
-
-// A Targa loader stopped at the size it states complains on stderr, so it's checked here.
-std::optional<Size> TargaSize(const std::vector<uint8_t>& data) { return Size{U16(&data[12]), U16(&data[14])}; }
 
 // The metafile loader never states a size: left alone it picks one from the drawing, and a
 // crafted file can make that gigabytes. So we choose the size and ask for it: the placeable
@@ -129,20 +114,22 @@ std::optional<Size> MetafileSize(const std::vector<uint8_t>& data) {
   return Size{pixels(S16(&data[6]), S16(&data[10])), pixels(S16(&data[8]), S16(&data[12]))};
 }
 
+enum class Kind { Loader, Jpeg, Targa, Metafile };
+
 struct Format {
+  Kind kind;
   const char* loader;  // gdk-pixbuf's name for it
   // Where the loader's own word on the size can't be used, the size read beforehand.
   std::optional<Size> (*sizeBeforeLoading)(const std::vector<uint8_t>& data);
-  bool vector;  // read whole, and drawn at that size rather than at one of its own
 };
 
-constexpr Format kBmp{"bmp", BitmapSize, false};
-constexpr Format kGif{"gif", nullptr, false};
-constexpr Format kJpeg{"jpeg", nullptr, false};
-constexpr Format kPng{"png", nullptr, false};
-constexpr Format kTga{"tga", TargaSize, false};
-constexpr Format kTiff{"tiff", nullptr, false};
-constexpr Format kWmf{"wmf", MetafileSize, true};
+constexpr Format kBmp{Kind::Loader, "bmp", BitmapSize};
+constexpr Format kGif{Kind::Loader, "gif", nullptr};
+constexpr Format kJpeg{Kind::Jpeg, nullptr, nullptr};
+constexpr Format kPng{Kind::Loader, "png", nullptr};
+constexpr Format kTga{Kind::Targa, nullptr, nullptr};
+constexpr Format kTiff{Kind::Loader, "tiff", nullptr};
+constexpr Format kWmf{Kind::Metafile, "wmf", MetafileSize};
 
 const Format* Sniff(const std::vector<uint8_t>& data) {
   if (StartsWith(data, "\x89PNG\r\n\x1a\n", 8)) return &kPng;
@@ -151,76 +138,11 @@ const Format* Sniff(const std::vector<uint8_t>& data) {
   if (StartsWith(data, "BM", 2)) return &kBmp;
   if (StartsWith(data, "II*\0", 4) || StartsWith(data, "MM\0*", 4)) return &kTiff;
   if (IsMetafile(data)) return &kWmf;
-  if (IsTarga(data)) return &kTga;
+  if (TargaSize(data.data(), data.size())) return &kTga;
   return nullptr;
 }
 
-// libjpeg makes up whatever a cut-off JPEG lacks and the loader calls that a success, so
-// we follow the markers ourselves and want to see the end of the image after a scan.
-class JpegEndWatch {
- public:
-  void Feed(const std::vector<uint8_t>& data) {
-    for (uint8_t byte : data) Step(byte);
-  }
-  bool SawEnd() const { return state_ == State::End; }
-
- private:
-  enum class State { Marker, MarkerCode, Length1, Length2, Segment, Scan, ScanMarker, End };
-
-  void Step(uint8_t byte) {
-    switch (state_) {
-      case State::Marker:  // anything but 0xFF between segments is skipped, as libjpeg does
-        if (byte == 0xFF) state_ = State::MarkerCode;
-        return;
-      case State::MarkerCode:
-        if (byte != 0xFF) OnMarker(byte);  // 0xFF is fill
-        return;
-      case State::Length1:
-        remaining_ = static_cast<uint32_t>(byte) << 8;
-        state_ = State::Length2;
-        return;
-      case State::Length2:
-        remaining_ |= byte;
-        remaining_ = remaining_ > 2 ? remaining_ - 2 : 0;
-        state_ = remaining_ > 0 ? State::Segment : afterSegment_;
-        return;
-      case State::Segment:
-        if (--remaining_ == 0) state_ = afterSegment_;
-        return;
-      case State::Scan:
-        if (byte == 0xFF) state_ = State::ScanMarker;
-        return;
-      case State::ScanMarker:  // a stuffed zero or a restart marker belongs to the scan
-        if (byte == 0x00 || (byte >= 0xD0 && byte <= 0xD7)) {
-          state_ = State::Scan;
-        } else if (byte != 0xFF) {
-          OnMarker(byte);
-        }
-        return;
-      case State::End:
-        return;
-    }
-  }
-
-  void OnMarker(uint8_t code) {
-    if (code == 0xD9) {  // EOI
-      state_ = sawScan_ ? State::End : State::Marker;
-    } else if (code == 0xD8 || code == 0x01 || (code >= 0xD0 && code <= 0xD7)) {
-      state_ = State::Marker;  // no length follows
-    } else {
-      if (code == 0xDA) sawScan_ = true;  // SOS: entropy-coded data follows its header
-      afterSegment_ = code == 0xDA ? State::Scan : State::Marker;
-      state_ = State::Length1;
-    }
-  }
-
-  State state_ = State::Marker;
-  State afterSegment_ = State::Marker;
-  uint32_t remaining_ = 0;
-  bool sawScan_ = false;
-};
-
-class OpenFile {
+class OpenFile : public ByteSource {
  public:
   // Non-blocking so that a named pipe can't hang us before fstat turns it away.
   explicit OpenFile(const char* path) : fd_(open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {}
@@ -253,6 +175,31 @@ class OpenFile {
     data.resize(got);
     total_ += got;
     return total_ <= kMaxFileBytes;
+  }
+
+  bool Next(std::vector<uint8_t>& data) override { return Read(data, kChunkSize); }
+
+  // Reads count bytes at offset, wherever the next read stands; false when the file ends first.
+  bool ReadAt(uint64_t offset, uint8_t* out, size_t count) const {
+    size_t got = 0;
+    while (got < count) {
+      const ssize_t n = pread(fd_, out + got, count - got, static_cast<off_t>(offset + got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      got += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  // The rest of the file after data, appended to it; false past the limit.
+  bool ReadRest(std::vector<uint8_t>& data, size_t limit) {
+    std::vector<uint8_t> rest;
+    do {
+      if (!Read(rest, kChunkSize)) return false;
+      data.insert(data.end(), rest.begin(), rest.end());
+      if (data.size() > limit) return false;
+    } while (!rest.empty());
+    return true;
   }
 
  private:
@@ -366,7 +313,8 @@ class PixbufRef {
   GdkPixbuf* pixbuf_;
 };
 
-std::optional<DecodedImage> ToImage(const GdkPixbuf* pixbuf) {
+// The pixbuf's pixels as 0xAARRGGBB, made smaller when it is larger than largest.
+std::optional<DecodedImage> ToImage(const GdkPixbuf* pixbuf, ImageSize largest) {
   const int channels = gdk_pixbuf_get_n_channels(pixbuf);
   const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
   if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 ||
@@ -379,60 +327,72 @@ std::optional<DecodedImage> ToImage(const GdkPixbuf* pixbuf) {
   if (!SurfaceSizeAllowed(width, height)) return std::nullopt;
   const size_t stride = static_cast<size_t>(gdk_pixbuf_get_rowstride(pixbuf));
   const guint8* pixels = gdk_pixbuf_read_pixels(pixbuf);
-
-  DecodedImage image;
-  image.width = width;
-  image.height = height;
-  image.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-  uint32_t* out = image.pixels.data();
-  for (int y = 0; y < height; ++y) {
+  uint32_t allAlpha = 0xFFu;
+  auto row = [&](int32_t y, uint32_t* out) {
     const guint8* p = pixels + static_cast<size_t>(y) * stride;
     for (int x = 0; x < width; ++x, p += channels) {
       const uint32_t a = alpha ? p[3] : 0xFFu;
+      allAlpha &= a;
       *out++ = (a << 24) | (static_cast<uint32_t>(p[0]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[2];
     }
+  };
+
+  const ImageSize fitted = FitWithin(ImageSize{width, height}, largest);
+  DecodedImage image;
+  if (fitted != ImageSize{width, height}) {
+    image = DownscaleRows(width, height, !alpha, row, fitted);
+  } else {
+    image.width = width;
+    image.height = height;
+    image.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y) row(y, image.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(width));
   }
+  // A picture whose every pixel is opaque is drawn without blending, alpha channel or not.
+  image.opaque = allAlpha == 0xFFu;
   return image;
 }
 
-}  // namespace
-
-std::optional<DecodedImage> PixbufDecoder::Decode(const char* path) {
-  if (path == nullptr) return std::nullopt;
-  OpenFile file(path);
-  if (!file.IsRegular()) return std::nullopt;
-
+// What Probe and Decode both start with: the file open, its first bytes read, its format known.
+struct Opened {
+  explicit Opened(const char* path) : file(path) {}
+  bool Start() {
+    if (!file.IsRegular() || !file.Read(data, kChunkSize)) return false;
+    format = Sniff(data);
+    return format != nullptr;
+  }
+  OpenFile file;
   std::vector<uint8_t> data;
-  if (!file.Read(data, kChunkSize)) return std::nullopt;
-  const Format* format = Sniff(data);
-  if (format == nullptr) return std::nullopt;
+  const Format* format = nullptr;
+};
 
+// A TIFF file's first picture: its size and orientation, wherever its directory lies.
+std::optional<TiffPicture> TiffDirectory(const OpenFile& file) {
+  return ReadTiffDirectory([&file](uint64_t offset, uint8_t* out, size_t count) { return file.ReadAt(offset, out, count); });
+}
+
+std::optional<DecodedImage> DecodeWithLoader(Opened& opened, ImageSize largest) {
+  const Format& format = *opened.format;
+  std::vector<uint8_t>& data = opened.data;
   LoadWatch watch;
-  if (format->vector) {
-    std::vector<uint8_t> rest;
-    do {
-      if (!file.Read(rest, kChunkSize)) return std::nullopt;
-      data.insert(data.end(), rest.begin(), rest.end());
-      if (data.size() > kMaxMetafileBytes) return std::nullopt;
-    } while (!rest.empty());
-  }
-  if (format->sizeBeforeLoading != nullptr) {
-    const std::optional<Size> size = format->sizeBeforeLoading(data);
+  if (format.kind == Kind::Metafile && !opened.file.ReadRest(data, kMaxMetafileBytes)) return std::nullopt;
+  if (format.sizeBeforeLoading != nullptr) {
+    const std::optional<Size> size = format.sizeBeforeLoading(data);
     if (!size || !SurfaceSizeAllowed(size->width, size->height)) return std::nullopt;
-    if (format->vector) watch.drawnSize = size;
+    // A drawing is drawn at the size it is shown at, not drawn large and made smaller.
+    if (format.kind == Kind::Metafile) {
+      const ImageSize fitted = FitWithin(ImageSize{static_cast<int32_t>(size->width), static_cast<int32_t>(size->height)}, largest);
+      watch.drawnSize = Size{fitted.width, fitted.height};
+    }
   }
 
-  Loader loader(format->loader, &watch);
+  Loader loader(format.loader, &watch);
   if (!loader.Valid()) return std::nullopt;
-  JpegEndWatch jpegEnd;
-  const bool jpeg = format == &kJpeg;
   while (!data.empty()) {
-    if (jpeg) jpegEnd.Feed(data);
     if (!loader.Write(data) || watch.refused) return std::nullopt;
-    if (!file.Read(data, kChunkSize)) return std::nullopt;
+    if (!opened.file.Read(data, kChunkSize)) return std::nullopt;
   }
   // Some loaders only learn the size here, once they have the whole file.
-  if (!loader.Close() || watch.refused || (jpeg && !jpegEnd.SawEnd())) return std::nullopt;
+  if (!loader.Close() || watch.refused) return std::nullopt;
   GdkPixbuf* decoded = loader.Pixbuf();
   if (decoded == nullptr || watch.rowsDrawn.empty() || watch.rowsLeft != 0 ||
       static_cast<size_t>(gdk_pixbuf_get_height(decoded)) != watch.rowsDrawn.size()) {
@@ -441,7 +401,68 @@ std::optional<DecodedImage> PixbufDecoder::Decode(const char* path) {
 
   PixbufRef upright(gdk_pixbuf_apply_embedded_orientation(decoded));
   if (upright.get() == nullptr) return std::nullopt;
-  return ToImage(upright.get());
+  return ToImage(upright.get(), largest);
+}
+
+}  // namespace
+
+std::optional<ImageSize> PixbufDecoder::Probe(const char* path) {
+  if (path == nullptr) return std::nullopt;
+  Opened opened(path);
+  if (!opened.Start()) return std::nullopt;
+  const std::vector<uint8_t>& data = opened.data;
+  std::optional<ImageSize> size;
+  Orientation orientation = 1;
+  if (opened.format == &kJpeg) {
+    const std::optional<JpegHeader> header = ReadJpegHeader(data, opened.file);
+    if (!header) return std::nullopt;
+    size = header->stored;
+    orientation = header->orientation;
+  } else if (opened.format == &kTga) {
+    size = TargaSize(data.data(), data.size());
+  } else if (opened.format == &kPng) {
+    // The first chunk is the header: width and height, big-endian.
+    if (data.size() >= 24 && std::memcmp(&data[12], "IHDR", 4) == 0) {
+      auto be32 = [&](size_t at) { return (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) | (uint32_t{data[at + 2]} << 8) | data[at + 3]; };
+      if (be32(16) <= static_cast<uint32_t>(INT32_MAX) && be32(20) <= static_cast<uint32_t>(INT32_MAX)) {
+        size = ImageSize{static_cast<int32_t>(be32(16)), static_cast<int32_t>(be32(20))};
+      }
+    }
+  } else if (opened.format == &kGif) {
+    // The logical screen, which every frame is drawn on.
+    if (data.size() >= 10) size = ImageSize{U16(&data[6]), U16(&data[8])};
+  } else if (opened.format == &kTiff) {
+    if (const std::optional<TiffPicture> picture = TiffDirectory(opened.file)) {
+      size = picture->stored;
+      orientation = picture->orientation;
+    }
+  } else {
+    std::vector<uint8_t> whole = data;
+    if (opened.format == &kWmf && !opened.file.ReadRest(whole, kMaxMetafileBytes)) return std::nullopt;
+    if (const std::optional<Size> s = opened.format->sizeBeforeLoading(whole)) {
+      if (SurfaceSizeAllowed(s->width, s->height)) size = ImageSize{static_cast<int32_t>(s->width), static_cast<int32_t>(s->height)};
+    }
+  }
+  if (!size || !SurfaceSizeAllowed(size->width, size->height)) return std::nullopt;
+  return FitWithin(Oriented(*size, orientation), largest_);
+}
+
+std::optional<DecodedImage> PixbufDecoder::Decode(const char* path) {
+  if (path == nullptr) return std::nullopt;
+  Opened opened(path);
+  if (!opened.Start()) return std::nullopt;
+  switch (opened.format->kind) {
+    case Kind::Jpeg:
+      return DecodeJpeg(opened.data, opened.file, largest_);
+    case Kind::Targa: {
+      if (!opened.file.ReadRest(opened.data, kMaxFileBytes)) return std::nullopt;
+      std::optional<DecodedImage> image = DecodeTarga(opened.data.data(), opened.data.size());
+      if (!image) return std::nullopt;
+      return Downscale(std::move(*image), FitWithin(ImageSize{image->width, image->height}, largest_));
+    }
+    default:
+      return DecodeWithLoader(opened, largest_);
+  }
 }
 
 }  // namespace puzzle

@@ -317,6 +317,15 @@ std::unique_ptr<Surface> DirectDrawDisplay::CreateSurface(int32_t width, int32_t
   return made;
 }
 
+std::unique_ptr<Surface> DirectDrawDisplay::AdoptImage(DecodedImage&& image) {
+  if (image.pixels.size() != static_cast<size_t>(image.width) * static_cast<size_t>(image.height)) return nullptr;
+  IDirectDrawSurface* surface = MakeOffscreen(image.width, image.height);
+  if (surface == nullptr) return nullptr;
+  auto made = std::make_unique<OffscreenSurface>(*this, surface, image.width, image.height);
+  if (!made->Adopt(std::move(image.pixels))) return nullptr;
+  return made;
+}
+
 bool DirectDrawDisplay::Recover() {
   const bool simulated = simulatedLoss_;
   simulatedLoss_ = false;
@@ -411,6 +420,13 @@ bool OffscreenSurface::WritePixels(const std::vector<uint32_t>& pixels) {
     uint8_t* row = memory.Row(y);
     for (int32_t x = 0; x < width_; ++x) WriteValue(row + x * layout.bytesPerPixel, layout.bytesPerPixel, layout.Encode(*in++));
   }
+  return true;
+}
+
+bool OffscreenSurface::Adopt(std::vector<uint32_t>&& pixels) {
+  // Only the colour bits are written; the alpha of an opaque image means nothing here.
+  if (!WritePixels(pixels)) return false;
+  saved_ = std::move(pixels);
   return true;
 }
 

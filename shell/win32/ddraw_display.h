@@ -51,6 +51,8 @@ class DirectDrawDisplay : public SurfaceFactory {
   bool Create(HWND window);
 
   std::unique_ptr<Surface> CreateSurface(int32_t width, int32_t height) override;
+  // The image's pixels written straight into a new surface, and kept as its copy.
+  std::unique_ptr<Surface> AdoptImage(DecodedImage&& image) override;
   Surface& WindowTarget();
 
   const PixelLayout& Layout() const { return layout_; }
@@ -105,6 +107,7 @@ class OffscreenSurface : public Surface {
 
  private:
   friend class DirectDrawDisplay;
+  bool Adopt(std::vector<uint32_t>&& pixels);
   // Restores lost memory (or makes the surface anew after a change of format) and writes
   // the saved pixels back.
   bool Restore(bool formatChanged, bool forceLost);

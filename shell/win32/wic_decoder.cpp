@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "shell/pictures/downscale.h"
+#include "shell/pictures/fit.h"
 #include "shell/pictures/orientation.h"
-#include "shell/win32/targa_stb.h"
+#include "shell/pictures/targa.h"
 
 namespace puzzle {
 
@@ -101,6 +103,23 @@ std::optional<Size> MetafileSize(const std::vector<uint8_t>& data) {
   return Size{pixels(S16(&data[6]), S16(&data[10])), pixels(S16(&data[8]), S16(&data[12]))};
 }
 
+// The orientation tag of a JPEG file's Exif block, among the segments before its first scan.
+Orientation JpegOrientation(const std::vector<uint8_t>& data) {
+  size_t at = 2;
+  while (at + 4 <= data.size() && data[at] == 0xFF) {
+    const uint8_t marker = data[at + 1];
+    if (marker == 0xDA || marker == 0xD9) break;
+    const size_t length = (static_cast<size_t>(data[at + 2]) << 8) | data[at + 3];
+    if (length < 2 || at + 2 + length > data.size()) break;
+    const uint8_t* segment = data.data() + at + 4;
+    if (marker == 0xE1 && length - 2 >= 6 && std::memcmp(segment, "Exif\0\0", 6) == 0) {
+      return ReadOrientationTag(segment + 6, length - 2 - 6);
+    }
+    at += 2 + length;
+  }
+  return 1;
+}
+
 std::wstring Wide(const char* path) {
   const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
   if (length <= 0) return {};
@@ -134,17 +153,25 @@ std::optional<std::vector<uint8_t>> ReadFile(const std::wstring& path, size_t co
   return result;
 }
 
-// GDI plays the metafile onto white at the size it asks for.
-std::optional<DecodedImage> PlayMetafile(const std::vector<uint8_t>& data) {
+std::optional<ImageSize> AllowedMetafileSize(const std::vector<uint8_t>& data) {
   const std::optional<Size> size = MetafileSize(data);
   if (!size || !SurfaceSizeAllowed(size->width, size->height)) return std::nullopt;
+  return ImageSize{static_cast<int32_t>(size->width), static_cast<int32_t>(size->height)};
+}
+
+// GDI plays the metafile onto white at the size it is shown at: a drawing is drawn small,
+// not drawn large and made smaller.
+std::optional<DecodedImage> PlayMetafile(const std::vector<uint8_t>& data, ImageSize largest) {
+  const std::optional<ImageSize> natural = AllowedMetafileSize(data);
+  if (!natural) return std::nullopt;
+  const ImageSize size = FitWithin(*natural, largest);
   const bool placeable = IsPlaceable(data);
   const size_t skip = placeable ? kPlaceableHeaderBytes : 0;
   HMETAFILE metafile = SetMetaFileBitsEx(static_cast<UINT>(data.size() - skip), data.data() + skip);
   if (metafile == nullptr) return std::nullopt;
 
-  const auto width = static_cast<int32_t>(size->width);
-  const auto height = static_cast<int32_t>(size->height);
+  const int32_t width = size.width;
+  const int32_t height = size.height;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = width;
@@ -180,6 +207,7 @@ std::optional<DecodedImage> PlayMetafile(const std::vector<uint8_t>& data) {
                         static_cast<const uint32_t*>(bits) + static_cast<size_t>(width) * static_cast<size_t>(height));
       // GDI leaves the unused byte alone: every pixel it drew is opaque.
       for (uint32_t& pixel : out.pixels) pixel |= 0xFF000000u;
+      out.opaque = true;
       image = std::move(out);
     }
   }
@@ -189,40 +217,70 @@ std::optional<DecodedImage> PlayMetafile(const std::vector<uint8_t>& data) {
   return image;
 }
 
-// BMP, GIF, JPEG, PNG and TIFF through the Windows Imaging Component.
-std::optional<DecodedImage> DecodeWithWic(const std::wstring& path) {
-  ComPtr<IWICImagingFactory> factory;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                              reinterpret_cast<void**>(factory.Out())))) {
-    return std::nullopt;
+// BMP, GIF, JPEG, PNG and TIFF through the Windows Imaging Component: the first frame,
+// opened from the file; its size comes from the header, before any pixel is decoded.
+class WicPicture {
+ public:
+  explicit WicPicture(const std::wstring& path) {
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                reinterpret_cast<void**>(factory_.Out()))) ||
+        FAILED(factory_->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                                   WICDecodeMetadataCacheOnDemand, decoder_.Out())) ||
+        FAILED(decoder_->GetFrame(0, frame_.Out()))) {
+      return;
+    }
+    UINT width = 0;
+    UINT height = 0;
+    if (SUCCEEDED(frame_->GetSize(&width, &height)) && SurfaceSizeAllowed(width, height)) {
+      size_ = ImageSize{static_cast<int32_t>(width), static_cast<int32_t>(height)};
+    }
   }
-  ComPtr<IWICBitmapDecoder> decoder;
-  if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
-                                                decoder.Out()))) {
-    return std::nullopt;
+
+  std::optional<ImageSize> Size() const { return size_; }
+
+  std::optional<DecodedImage> Pixels() {
+    if (!size_) return std::nullopt;
+    ComPtr<IWICFormatConverter> converter;
+    if (FAILED(factory_->CreateFormatConverter(converter.Out())) ||
+        FAILED(converter->Initialize(frame_.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr,
+                                     0.0, WICBitmapPaletteTypeCustom))) {
+      return std::nullopt;
+    }
+    DecodedImage image;
+    image.width = size_->width;
+    image.height = size_->height;
+    image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+    // BGRA bytes are 0xAARRGGBB words on this little-endian machine.
+    const UINT stride = static_cast<UINT>(image.width) * 4;
+    if (FAILED(converter->CopyPixels(nullptr, stride, static_cast<UINT>(image.pixels.size() * 4),
+                                     reinterpret_cast<BYTE*>(image.pixels.data())))) {
+      return std::nullopt;
+    }
+    uint32_t allAlpha = 0xFFu;
+    for (uint32_t pixel : image.pixels) allAlpha &= pixel >> 24;
+    // A picture whose every pixel is opaque is drawn without blending, alpha channel or not.
+    image.opaque = allAlpha == 0xFFu;
+    return image;
   }
-  ComPtr<IWICBitmapFrameDecode> frame;
-  if (FAILED(decoder->GetFrame(0, frame.Out()))) return std::nullopt;
-  UINT width = 0;
-  UINT height = 0;
-  // The header's word on the size, before a single pixel is decoded.
-  if (FAILED(frame->GetSize(&width, &height)) || !SurfaceSizeAllowed(width, height)) return std::nullopt;
-  ComPtr<IWICFormatConverter> converter;
-  if (FAILED(factory->CreateFormatConverter(converter.Out())) ||
-      FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                   WICBitmapPaletteTypeCustom))) {
-    return std::nullopt;
+
+ private:
+  ComPtr<IWICImagingFactory> factory_;
+  ComPtr<IWICBitmapDecoder> decoder_;
+  ComPtr<IWICBitmapFrameDecode> frame_;
+  std::optional<ImageSize> size_;
+};
+
+enum class Kind { None, Wic, Jpeg, Metafile, Targa };
+
+Kind Sniff(const std::vector<uint8_t>& head) {
+  if (StartsWith(head, "\xFF\xD8\xFF", 3)) return Kind::Jpeg;
+  if (StartsWith(head, "\x89PNG\r\n\x1a\n", 8) || StartsWith(head, "GIF87a", 6) || StartsWith(head, "GIF89a", 6) ||
+      StartsWith(head, "BM", 2) || StartsWith(head, "II*\0", 4) || StartsWith(head, "MM\0*", 4)) {
+    return Kind::Wic;
   }
-  DecodedImage image;
-  image.width = static_cast<int32_t>(width);
-  image.height = static_cast<int32_t>(height);
-  image.pixels.resize(static_cast<size_t>(width) * height);
-  // BGRA bytes are 0xAARRGGBB words on this little-endian machine.
-  if (FAILED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(image.pixels.size() * 4),
-                                   reinterpret_cast<BYTE*>(image.pixels.data())))) {
-    return std::nullopt;
-  }
-  return image;
+  if (IsMetafile(head)) return Kind::Metafile;
+  if (TargaSize(head.data(), head.size())) return Kind::Targa;
+  return Kind::None;
 }
 
 }  // namespace
@@ -236,34 +294,60 @@ PictureDecoder::~PictureDecoder() {
   if (comStarted_) CoUninitialize();
 }
 
+std::optional<ImageSize> PictureDecoder::Probe(const char* path) {
+  if (path == nullptr || *path == '\0') return std::nullopt;
+  const std::wstring wide = Wide(path);
+  auto head = wide.empty() ? std::nullopt : ReadFile(wide, kSniffBytes, UINT64_MAX);
+  if (!head) return std::nullopt;
+  std::optional<ImageSize> size;
+  Orientation orientation = 1;
+  switch (Sniff(*head)) {
+    case Kind::Jpeg:
+      orientation = JpegOrientation(*head);
+      [[fallthrough]];
+    case Kind::Wic:
+      size = WicPicture(wide).Size();
+      break;
+    case Kind::Metafile:
+      if (auto whole = ReadFile(wide, kMaxMetafileBytes, kMaxMetafileBytes)) size = AllowedMetafileSize(*whole);
+      break;
+    case Kind::Targa:
+      size = TargaSize(head->data(), head->size());
+      break;
+    case Kind::None:
+      break;
+  }
+  if (!size || !SurfaceSizeAllowed(size->width, size->height)) return std::nullopt;
+  return FitWithin(Oriented(*size, orientation), largest_);
+}
+
 std::optional<DecodedImage> PictureDecoder::Decode(const char* path) {
   if (path == nullptr || *path == '\0') return std::nullopt;
   const std::wstring wide = Wide(path);
-  if (wide.empty()) return std::nullopt;
-  auto start = ReadFile(wide, kSniffBytes, UINT64_MAX);
-  if (!start) return std::nullopt;
-  const std::vector<uint8_t>& head = *start;
-
-  const bool png = StartsWith(head, "\x89PNG\r\n\x1a\n", 8);
-  const bool jpeg = StartsWith(head, "\xFF\xD8\xFF", 3);
-  const bool gif = StartsWith(head, "GIF87a", 6) || StartsWith(head, "GIF89a", 6);
-  const bool bmp = StartsWith(head, "BM", 2);
-  const bool tiff = StartsWith(head, "II*\0", 4) || StartsWith(head, "MM\0*", 4);
-  if (png || jpeg || gif || bmp || tiff) {
-    auto image = DecodeWithWic(wide);
-    // A photo is shown the way up its camera says.
-    if (image && jpeg) image = TurnUpright(std::move(*image), JpegOrientation(head));
-    return image;
+  auto head = wide.empty() ? std::nullopt : ReadFile(wide, kSniffBytes, UINT64_MAX);
+  if (!head) return std::nullopt;
+  std::optional<DecodedImage> image;
+  switch (Sniff(*head)) {
+    case Kind::Jpeg:
+      // A photo is shown the way up its camera says.
+      image = WicPicture(wide).Pixels();
+      if (image) image = Orient(std::move(*image), JpegOrientation(*head));
+      break;
+    case Kind::Wic:
+      image = WicPicture(wide).Pixels();
+      break;
+    case Kind::Metafile:
+      if (auto whole = ReadFile(wide, kMaxMetafileBytes, kMaxMetafileBytes)) return PlayMetafile(*whole, largest_);
+      return std::nullopt;
+    case Kind::Targa:
+      if (auto whole = ReadFile(wide, kMaxTargaBytes, kMaxTargaBytes)) image = DecodeTarga(whole->data(), whole->size());
+      break;
+    case Kind::None:
+      break;
   }
-  if (IsMetafile(head)) {
-    auto whole = ReadFile(wide, kMaxMetafileBytes, kMaxMetafileBytes);
-    return whole ? PlayMetafile(*whole) : std::nullopt;
-  }
-  if (LooksLikeTarga(head)) {
-    auto whole = ReadFile(wide, kMaxTargaBytes, kMaxTargaBytes);
-    return whole ? DecodeTarga(*whole) : std::nullopt;
-  }
-  return std::nullopt;
+  if (!image) return std::nullopt;
+  const ImageSize shown = FitWithin(ImageSize{image->width, image->height}, largest_);
+  return Downscale(std::move(*image), shown);
 }
 
 }  // namespace puzzle

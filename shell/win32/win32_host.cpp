@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "resources/resource_tables.h"
+#include "shell/pictures/fit.h"
 #include "shell/win32/win32_registry.h"
 #include "toolkit/bitmap_reader.h"
 #include "shell/win32/program_resources.h"
@@ -179,7 +179,21 @@ bool Win32Host::CreateMainWindow(const MainWindowSpec& spec) {
   return true;
 }
 
-bool Win32Host::SetUpDrawing() { return display_.Create(window_); }
+bool Win32Host::SetUpDrawing() {
+  if (!display_.Create(window_)) return false;
+  // A picture larger than the work area of the window's screen, once the window's frame,
+  // menu bar and the panel's top bar and margins are taken off, is shown smaller.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoA(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRect(&frame, style_, TRUE);
+    const ImageSize client{(monitor.rcWork.right - monitor.rcWork.left) - (frame.right - frame.left),
+                           (monitor.rcWork.bottom - monitor.rcWork.top) - (frame.bottom - frame.top)};
+    decoder_.SetLargestPicture(LargestPictureFor(client));
+  }
+  return true;
+}
 
 void Win32Host::ShowMainWindow(int32_t showCommand) { ShowWindow(window_, showCommand); }
 

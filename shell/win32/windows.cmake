@@ -29,18 +29,25 @@ add_custom_command(
   COMMENT "Writing the resource script from the resource tables"
   VERBATIM)
 
+# The picture pieces the desktop hosts share. Their stb_image header is Debian's, seen
+# through a folder of its own: /usr/include itself would hide MinGW's C headers.
+set(PUZZLE_STB_DIR ${PROJECT_BINARY_DIR}/stb-include)
+file(MAKE_DIRECTORY ${PUZZLE_STB_DIR})
+file(CREATE_LINK /usr/include/stb ${PUZZLE_STB_DIR}/stb SYMBOLIC)
+set(STB_INCLUDE_DIR ${PUZZLE_STB_DIR} CACHE PATH "stb_image's headers" FORCE)
+add_subdirectory(shell/pictures)
+# As a system header, as it is in /usr/include: its warnings are not ours.
+target_include_directories(puzzle_pictures SYSTEM PRIVATE ${PUZZLE_STB_DIR})
+
 # The host: everything that sees windows.h.
 add_library(puzzle_win32 STATIC
   ${PUZZLE_WIN32_DIR}/win32_host.cpp
   ${PUZZLE_WIN32_DIR}/win32_registry.cpp
   ${PUZZLE_WIN32_DIR}/ddraw_display.cpp
   ${PUZZLE_WIN32_DIR}/wic_decoder.cpp
-  ${PUZZLE_WIN32_DIR}/targa_stb.cpp
-  ${PUZZLE_WIN32_DIR}/program_resources.cpp
-  ${PROJECT_SOURCE_DIR}/shell/pictures/orientation.cpp)
-target_link_libraries(puzzle_win32 PUBLIC puzzle_core ddraw dxguid ole32 uuid windowscodecs comdlg32 gdi32 user32
+  ${PUZZLE_WIN32_DIR}/program_resources.cpp)
+target_link_libraries(puzzle_win32 PUBLIC puzzle_pictures puzzle_core ddraw dxguid ole32 uuid windowscodecs comdlg32 gdi32 user32
                       advapi32 shell32)
-target_include_directories(puzzle_win32 SYSTEM PRIVATE /usr/include/stb)
 target_compile_options(puzzle_win32 PRIVATE ${PUZZLE_WARNINGS})
 target_compile_definitions(puzzle_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
 

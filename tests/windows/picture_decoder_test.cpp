@@ -214,6 +214,47 @@ TEST_F(PictureDecoderTest, MetafilesArePlayedAtTheirHeadersSize) {
   EXPECT_EQ(plain->At(100, 10), 0xFF0000FFu);
 }
 
+TEST_F(PictureDecoderTest, ProbeTellsTheSizeDecodeGivesFromTheHeader) {
+  const Bytes jpeg = ReadBytes(kPictures / "quadrants.jpg");
+  Write("turned.jpg", WithExifOrientation(jpeg, 6));
+  Write("box.wmf", Metafile(true));
+  Write("top-down.tga", Targa(true, true));
+  for (const fs::path& path : {kPictures / "quadrants.bmp", kPictures / "quadrants.gif", kPictures / "quadrants.png",
+                               kPictures / "quadrants.tif", kPictures / "quadrants.jpg", dir / "turned.jpg",
+                               dir / "box.wmf", dir / "top-down.tga"}) {
+    const auto size = decoder.Probe(path.string().c_str());
+    const auto image = Decode(path);
+    ASSERT_TRUE(size) << path;
+    ASSERT_TRUE(image) << path;
+    EXPECT_EQ(size->width, image->width) << path;
+    EXPECT_EQ(size->height, image->height) << path;
+  }
+  EXPECT_FALSE(decoder.Probe((dir / "missing.png").string().c_str()));
+}
+
+TEST_F(PictureDecoderTest, PicturesLargerThanTheScreenAllowsComeOutSmaller) {
+  decoder.SetLargestPicture(ImageSize{6, 100});
+  // Half the size: each new pixel the mean of one quadrant's 2 x 2 block.
+  const auto size = decoder.Probe((kPictures / "quadrants.png").string().c_str());
+  auto image = Decode(kPictures / "quadrants.png");
+  ASSERT_TRUE(size);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(*size, (ImageSize{6, 4}));
+  EXPECT_EQ(image->width, 6);
+  EXPECT_EQ(image->height, 4);
+  EXPECT_EQ(image->At(0, 0), 0xFFFF0000u);
+  EXPECT_EQ(image->At(5, 3), 0xFFFFFF00u);
+  EXPECT_TRUE(image->opaque);
+  // A metafile is played at the smaller size, not played large and shrunk.
+  decoder.SetLargestPicture(ImageSize{96, 96});
+  auto drawing = Decode(Write("box.wmf", Metafile(true)));
+  ASSERT_TRUE(drawing);
+  EXPECT_EQ(drawing->width, 96);
+  EXPECT_EQ(drawing->height, 48);
+  EXPECT_EQ(drawing->At(20, 20), 0xFFFF0000u);
+  EXPECT_EQ(drawing->At(75, 20), 0xFF0000FFu);
+}
+
 TEST_F(PictureDecoderTest, FormatComesFromTheContentsNotTheName) {
   fs::copy_file(kPictures / "quadrants.png", dir / "really-a-png.bmp");
   auto image = Decode(dir / "really-a-png.bmp");
