@@ -4,7 +4,8 @@
 # The prefix is made once, on first use: DirectDraw through GDI (the only renderer that
 # composites a windowed primary surface under Wine) and a 1024 x 768 virtual desktop, so
 # windows have frames and screen pixels mean something. Without a DISPLAY the program gets
-# a private Xvfb of its own. The program's exit code is this script's.
+# a private Xvfb of its own. (The desktop named "shell" is the one Wine draws with its
+# frames and a task bar.) The program's exit code is this script's.
 set -eu
 if [ $# -lt 2 ]; then
   echo "usage: $0 <prefix directory> program.exe [arguments...]" >&2
@@ -17,13 +18,13 @@ export WINEPREFIX="$prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="${W
 mkdir -p "$prefix"
 (
   flock 9
-  if [ ! -f "$prefix/.puzzle-ready" ]; then
+  if [ ! -f "$prefix/.puzzle-ready-shell" ]; then
     DISPLAY= wine wineboot -i >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d gdi /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
     wineserver -w
-    touch "$prefix/.puzzle-ready"
+    touch "$prefix/.puzzle-ready-shell"
   fi
 ) 9>"$prefix.lock"
 if [ -z "${DISPLAY:-}" ]; then
