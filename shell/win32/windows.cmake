@@ -75,6 +75,10 @@ add_custom_target(help_file ALL DEPENDS ${PUZZLE_HELP_FILE})
 if(PUZZLE_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests/windows)
+  # The measuring program: start-up and a slide's cost under Wine (bench/README.md).
+  add_executable(measure_windows ${PROJECT_SOURCE_DIR}/bench/windows/measure_windows.cpp ${PUZZLE_RESOURCE_SCRIPT})
+  target_link_libraries(measure_windows PRIVATE puzzle_win32)
+  target_compile_options(measure_windows PRIVATE ${PUZZLE_WARNINGS})
 endif()
 
 # What an installation holds: the program and its help file, side by side.
@@ -84,12 +88,15 @@ install(FILES ${PUZZLE_HELP_FILE} DESTINATION .)
 # The installer (NSIS) and a zip of the same files for those who don't install. The
 # uninstaller removes what was installed; the player's settings and records stay in the
 # registry.
+# The installer runs as the program does: a 64-bit installer for the 64-bit program.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   set(PUZZLE_WINDOWS_KIND win64)
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 else()
   set(PUZZLE_WINDOWS_KIND win32)
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
+  set(CPACK_NSIS_DEFINES "Target x86-unicode")
 endif()
 set(CPACK_PACKAGE_NAME "brindlewick-puzzle")
 set(CPACK_PACKAGE_VENDOR "brindlewick")
