@@ -12,6 +12,7 @@
 
 #include "shell/pictures/downscale.h"
 #include "shell/pictures/fit.h"
+#include "shell/pictures/metafile.h"
 #include "shell/pictures/orientation.h"
 #include "shell/pictures/targa.h"
 
@@ -25,8 +26,6 @@ constexpr size_t kMaxMetafileBytes = size_t{64} << 20;
 constexpr size_t kMaxTargaBytes = size_t{kMaxSurfacePixels} * 4 + (size_t{1} << 20);
 // Enough of the start of a file to tell its format and read a photo's orientation.
 constexpr size_t kSniffBytes = 64 * 1024;
-// Windows shows a placeable metafile at this many pixels per inch.
-constexpr int64_t kMetafileDpi = 96;
 
 template <typename T>
 class ComPtr {
@@ -47,60 +46,9 @@ class ComPtr {
 
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 int16_t S16(const uint8_t* p) { return static_cast<int16_t>(U16(p)); }
-uint32_t U32(const uint8_t* p) { return U16(p) | (static_cast<uint32_t>(U16(p + 2)) << 16); }
 
 bool StartsWith(const std::vector<uint8_t>& data, const char* magic, size_t size) {
   return data.size() >= size && std::memcmp(data.data(), magic, size) == 0;
-}
-
-constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr size_t kPlaceableHeaderBytes = 22;
-constexpr size_t kMetaHeaderBytes = 18;
-
-bool IsPlaceable(const std::vector<uint8_t>& data) {
-  return data.size() >= kPlaceableHeaderBytes && U32(data.data()) == kPlaceableKey;
-}
-
-bool IsMetafile(const std::vector<uint8_t>& data) {
-  if (IsPlaceable(data)) return true;
-  const uint8_t* d = data.data();
-  return data.size() >= kMetaHeaderBytes && (U16(d) == 1 || U16(d) == 2) && U16(d + 2) == 9 &&
-         (U16(d + 4) == 0x0100 || U16(d + 4) == 0x0300);
-}
-
-struct Size {
-  int64_t width = 0;
-  int64_t height = 0;
-};
-
-// The size a metafile is drawn at: the placeable header's box at 96 dpi, or else its
-// window extent, one unit a pixel. Its records must run whole from the header to the end
-// record, or it is no metafile we play.
-std::optional<Size> MetafileSize(const std::vector<uint8_t>& data) {
-  const bool placeable = IsPlaceable(data);
-  size_t at = placeable ? kPlaceableHeaderBytes : 0;
-  if (data.size() < at + kMetaHeaderBytes || U16(&data[at + 2]) != 9) return std::nullopt;
-  const uint32_t longestRecord = U32(&data[at + 12]);
-  at += kMetaHeaderBytes;
-  std::optional<Size> windowExtent;
-  for (;;) {
-    if (data.size() - at < 6) return std::nullopt;
-    const uint32_t words = U32(&data[at]);
-    const uint16_t function = U16(&data[at + 4]);
-    if (words < 3 || words > longestRecord || words > (data.size() - at) / 2) return std::nullopt;
-    if (function == 0) break;                                  // META_EOF
-    if (function == 0x020C && words >= 5 && !windowExtent) {  // META_SETWINDOWEXT: height, width
-      windowExtent = Size{std::llabs(S16(&data[at + 8])), std::llabs(S16(&data[at + 6]))};
-    }
-    at += static_cast<size_t>(words) * 2;
-  }
-  if (!placeable) return windowExtent;
-  const int64_t unitsPerInch = U16(&data[14]);
-  if (unitsPerInch == 0) return std::nullopt;
-  auto pixels = [unitsPerInch](int64_t from, int64_t to) {
-    return (std::llabs(to - from) * kMetafileDpi + unitsPerInch / 2) / unitsPerInch;
-  };
-  return Size{pixels(S16(&data[6]), S16(&data[10])), pixels(S16(&data[8]), S16(&data[12]))};
 }
 
 // The orientation tag of a JPEG file's Exif block, among the segments before its first scan.
@@ -131,7 +79,7 @@ std::wstring Wide(const char* path) {
 
 // The file's first bytes, or all of it up to limit; nothing for what is no regular file
 // or is longer than limit.
-std::optional<std::vector<uint8_t>> ReadFile(const std::wstring& path, size_t count, size_t limit) {
+std::optional<std::vector<uint8_t>> ReadFile(const std::wstring& path, size_t count, uint64_t limit) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
@@ -154,7 +102,7 @@ std::optional<std::vector<uint8_t>> ReadFile(const std::wstring& path, size_t co
 }
 
 std::optional<ImageSize> AllowedMetafileSize(const std::vector<uint8_t>& data) {
-  const std::optional<Size> size = MetafileSize(data);
+  const std::optional<MetafileExtent> size = MetafileSize(data);
   if (!size || !SurfaceSizeAllowed(size->width, size->height)) return std::nullopt;
   return ImageSize{static_cast<int32_t>(size->width), static_cast<int32_t>(size->height)};
 }
@@ -165,7 +113,7 @@ std::optional<DecodedImage> PlayMetafile(const std::vector<uint8_t>& data, Image
   const std::optional<ImageSize> natural = AllowedMetafileSize(data);
   if (!natural) return std::nullopt;
   const ImageSize size = FitWithin(*natural, largest);
-  const bool placeable = IsPlaceable(data);
+  const bool placeable = IsPlaceableMetafile(data);
   const size_t skip = placeable ? kPlaceableHeaderBytes : 0;
   HMETAFILE metafile = SetMetaFileBitsEx(static_cast<UINT>(data.size() - skip), data.data() + skip);
   if (metafile == nullptr) return std::nullopt;
