@@ -28,20 +28,6 @@ uint32_t GetChannel(uint32_t pixel, uint32_t mask) {
   return (((pixel & mask) >> shift) * 255 + maxValue / 2) / maxValue;
 }
 
-// Straight alpha over what is there, rounded as the portable surfaces round.
-uint32_t BlendOver(uint32_t src, uint32_t dst) {
-  const uint32_t a = src >> 24;
-  if (a == 255) return src & 0x00FFFFFFu;
-  if (a == 0) return dst & 0x00FFFFFFu;
-  uint32_t out = 0;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const uint32_t s = (src >> shift) & 0xFF;
-    const uint32_t d = (dst >> shift) & 0xFF;
-    out |= ((s * a + d * (255 - a) + 127) / 255) << shift;
-  }
-  return out;
-}
-
 // A locked surface's memory for the length of a scope.
 class Locked {
  public:

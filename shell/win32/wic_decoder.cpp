@@ -242,11 +242,24 @@ PictureDecoder::~PictureDecoder() {
   if (comStarted_) CoUninitialize();
 }
 
-std::optional<ImageSize> PictureDecoder::Probe(const char* path) {
+namespace {
+
+// The file's wide path and its first bytes; nothing for what can't be read.
+std::optional<std::pair<std::wstring, std::vector<uint8_t>>> OpenPicture(const char* path) {
   if (path == nullptr || *path == '\0') return std::nullopt;
-  const std::wstring wide = Wide(path);
+  std::wstring wide = Wide(path);
   auto head = wide.empty() ? std::nullopt : ReadFile(wide, kSniffBytes, UINT64_MAX);
   if (!head) return std::nullopt;
+  return std::pair{std::move(wide), std::move(*head)};
+}
+
+}  // namespace
+
+std::optional<ImageSize> PictureDecoder::Probe(const char* path) {
+  auto opened = OpenPicture(path);
+  if (!opened) return std::nullopt;
+  const std::wstring& wide = opened->first;
+  const std::vector<uint8_t>* head = &opened->second;
   std::optional<ImageSize> size;
   Orientation orientation = 1;
   switch (Sniff(*head)) {
@@ -270,10 +283,10 @@ std::optional<ImageSize> PictureDecoder::Probe(const char* path) {
 }
 
 std::optional<DecodedImage> PictureDecoder::Decode(const char* path) {
-  if (path == nullptr || *path == '\0') return std::nullopt;
-  const std::wstring wide = Wide(path);
-  auto head = wide.empty() ? std::nullopt : ReadFile(wide, kSniffBytes, UINT64_MAX);
-  if (!head) return std::nullopt;
+  auto opened = OpenPicture(path);
+  if (!opened) return std::nullopt;
+  const std::wstring& wide = opened->first;
+  const std::vector<uint8_t>* head = &opened->second;
   std::optional<DecodedImage> image;
   switch (Sniff(*head)) {
     case Kind::Jpeg:
