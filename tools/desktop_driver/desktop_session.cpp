@@ -484,6 +484,23 @@ bool XTools::RequestClose(const std::string& window) const {
   return sent != 0;
 }
 
+std::vector<std::string> XTools::StackingOrder() const {
+  std::vector<std::string> order;
+  ::Display* display = XOpenDisplay(display_.c_str());
+  if (display == nullptr) return order;
+  ::Window root = 0;
+  ::Window parent = 0;
+  ::Window* children = nullptr;
+  unsigned int count = 0;
+  // Without a window manager the top-level windows are the root's children, bottom first.
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
+    for (unsigned int i = 0; i < count; ++i) order.push_back(std::to_string(children[i]));
+    if (children != nullptr) XFree(children);
+  }
+  XCloseDisplay(display);
+  return order;
+}
+
 // --- The program under test --------------------------------------------------------------------
 
 DesktopProgram::DesktopProgram(const XTools& x, fs::path home, int64_t second)

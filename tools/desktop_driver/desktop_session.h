@@ -159,6 +159,8 @@ class XTools {
   std::optional<Image> Capture(const std::string& window) const;
   // Sends WM_DELETE_WINDOW, as a window manager does for the close box.
   bool RequestClose(const std::string& window) const;
+  // The top-level windows from the bottom of the stack to its top.
+  std::vector<std::string> StackingOrder() const;
 
  private:
   std::string display_;
