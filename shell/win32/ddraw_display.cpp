@@ -315,7 +315,7 @@ std::unique_ptr<Surface> DirectDrawDisplay::AdoptImage(DecodedImage&& image) {
 bool DirectDrawDisplay::Recover() {
   const bool simulated = simulatedLoss_;
   simulatedLoss_ = false;
-  if (primary_ == nullptr) return false;
+  if (primary_ == nullptr || simulatedRestoreFails_) return false;
   if (primary_->IsLost() == DDERR_SURFACELOST && FAILED(primary_->Restore())) return false;
   DDPIXELFORMAT format{};
   format.dwSize = sizeof format;
@@ -332,7 +332,10 @@ bool DirectDrawDisplay::Recover() {
   return true;
 }
 
-void DirectDrawDisplay::SimulateLoss() { simulatedLoss_ = true; }
+void DirectDrawDisplay::SimulateLoss(bool restorable) {
+  simulatedLoss_ = true;
+  simulatedRestoreFails_ = !restorable;
+}
 
 // --- OffscreenSurface ------------------------------------------------------------------------
 

@@ -63,8 +63,8 @@ class DirectDrawDisplay : public SurfaceFactory {
   // window to be repainted. False when any of it fails.
   bool Recover();
   // For tests: makes the next copy onto the window report DDERR_SURFACELOST, and the
-  // recovery find every surface's memory gone.
-  void SimulateLoss();
+  // recovery find every surface's memory gone; with restorable false, the restore fails.
+  void SimulateLoss(bool restorable = true);
   bool LossPending() const { return simulatedLoss_; }
   int Recoveries() const { return recoveries_; }
 
@@ -81,6 +81,7 @@ class DirectDrawDisplay : public SurfaceFactory {
   std::unique_ptr<Surface> target_;
   std::set<OffscreenSurface*> surfaces_;
   bool simulatedLoss_ = false;
+  bool simulatedRestoreFails_ = false;
   int recoveries_ = 0;
 };
 

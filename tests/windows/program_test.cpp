@@ -180,6 +180,21 @@ TEST_F(ProgramTest, LostSurfacesAreRestoredAndTheGameGoesOn) {
   EXPECT_EQ(app->gamePanel->GetMoves(), 2);
 }
 
+TEST_F(ProgramTest, PaintErrorOnlyWhenTheSurfacesCantBeRestored) {
+  NewGame();
+  host->Display().SimulateLoss(false);
+  SendMessageA(window, WM_KEYDOWN, VK_LEFT, 1);
+  ASSERT_EQ(host->boxes.size(), 1u);
+  EXPECT_EQ(host->boxes[0], "Paint Error: An unexpected error occurs, the program will now exit.");
+  MSG quit{};
+  ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(quit.wParam, 1u);
+  // The program is on its way out: nothing paints and no second box comes.
+  InvalidateRect(window, nullptr, FALSE);
+  Pump(100);
+  EXPECT_EQ(host->boxes.size(), 1u);
+}
+
 // Opens a dialog with a command and checks it from a timer tick inside its modal loop.
 struct DialogCheck {
   int32_t unitsWide = 0;
