@@ -4,6 +4,7 @@
 #   tools/install-deps.sh test   - to build and run every test (adds the test tools and,
 #                                  since the tests cover it, the Windows profile)
 #   tools/install-deps.sh package - to build the Debian package (adds the packaging tools)
+#   tools/install-deps.sh bench   - to build and run the benchmarks (adds a peer game to time)
 #   tools/install-deps.sh windows - to cross-build the Windows program and run it under Wine
 set -eu
 
@@ -24,7 +25,12 @@ packages="g++ cmake make pkg-config libfreetype-dev libfontconfig-dev fonts-libe
 # validators, and render the scalable icon (librsvg2-common is gdk-pixbuf's SVG loader).
 if [ "$profile" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev imagemagick xvfb xauth xdotool
-    x11-utils libfaketime desktop-file-utils appstream librsvg2-common"
+    x11-utils libfaketime libxdamage-dev desktop-file-utils appstream librsvg2-common"
+fi
+# The desktop measuring program also times SGT's Fifteen, started the same way, for comparison.
+if [ "$profile" = bench ]; then
+  packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev imagemagick xvfb xauth xdotool
+    x11-utils libfaketime libxdamage-dev sgt-puzzles valgrind"
 fi
 # cpack finds the package's library dependencies with dpkg-shlibdeps; lintian checks it.
 if [ "$profile" = package ]; then

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,7 @@ inline Bytes PngFile(uint32_t width, uint32_t height, uint8_t colourType, const 
 }
 
 // Writes 32-bit XRGB pixels as an RGB PNG.
-inline bool WritePng(const std::string& path, int32_t width, int32_t height, const std::vector<uint32_t>& pixels) {
+inline bool WritePng(const std::string& path, int32_t width, int32_t height, std::span<const uint32_t> pixels) {
   Bytes raw;
   raw.reserve(static_cast<size_t>(height) * (static_cast<size_t>(width) * 3 + 1));
   for (int32_t y = 0; y < height; ++y) {

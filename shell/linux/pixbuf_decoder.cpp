@@ -413,7 +413,8 @@ std::optional<DecodedImage> PixbufDecoder::Decode(const char* path) {
       if (!opened.file.ReadRest(opened.data, kMaxFileBytes)) return std::nullopt;
       std::optional<DecodedImage> image = DecodeTarga(opened.data.data(), opened.data.size());
       if (!image) return std::nullopt;
-      return Downscale(std::move(*image), FitWithin(ImageSize{image->width, image->height}, largest_));
+      const ImageSize fitted = FitWithin(ImageSize{image->width, image->height}, largest_);
+      return Downscale(std::move(*image), fitted);
     }
     default:
       return DecodeWithLoader(opened, largest_);

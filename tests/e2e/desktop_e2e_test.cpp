@@ -41,7 +41,7 @@ TEST_F(DesktopTest, StartUpWindowShowsTheHeadlessStartUpScreen) {
   // And the picture kept with the tests, which guards against both hosts changing alike.
   auto reference = mirror->decoder.Decode(PUZZLE_E2E_DATA "/start-up.png");
   ASSERT_TRUE(reference) << "no reference picture";
-  Image stored{reference->width, reference->height, reference->pixels};
+  Image stored{reference->width, reference->height, {reference->pixels.begin(), reference->pixels.end()}};
   for (uint32_t& p : stored.pixels) p &= 0xFFFFFF;
   const Image storedClient = stored.Crop(Rect{0, stored.height - 356, stored.width, stored.height});
   EXPECT_TRUE(Compare(*shown, storedClient).Same()) << Compare(*shown, storedClient).Describe();
