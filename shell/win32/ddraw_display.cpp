@@ -386,11 +386,11 @@ std::unique_ptr<DrawingContext> OffscreenSurface::GetDC() {
   return std::make_unique<GdiContext>(*this, dc);
 }
 
-std::vector<uint32_t> OffscreenSurface::ReadPixels() {
+PixelVector OffscreenSurface::ReadPixels() {
   Locked memory(surface_);
   if (!memory.Ok()) return {};
   const PixelLayout& layout = display_.Layout();
-  std::vector<uint32_t> pixels(static_cast<size_t>(width_) * static_cast<size_t>(height_));
+  PixelVector pixels(static_cast<size_t>(width_) * static_cast<size_t>(height_));
   uint32_t* out = pixels.data();
   for (int32_t y = 0; y < height_; ++y) {
     const uint8_t* row = memory.Row(y);
@@ -399,7 +399,7 @@ std::vector<uint32_t> OffscreenSurface::ReadPixels() {
   return pixels;
 }
 
-bool OffscreenSurface::WritePixels(const std::vector<uint32_t>& pixels) {
+bool OffscreenSurface::WritePixels(const PixelVector& pixels) {
   if (pixels.size() != static_cast<size_t>(width_) * static_cast<size_t>(height_)) return false;
   Locked memory(surface_);
   if (!memory.Ok()) return false;
@@ -412,7 +412,7 @@ bool OffscreenSurface::WritePixels(const std::vector<uint32_t>& pixels) {
   return true;
 }
 
-bool OffscreenSurface::Adopt(std::vector<uint32_t>&& pixels) {
+bool OffscreenSurface::Adopt(PixelVector&& pixels) {
   // Only the colour bits are written; the alpha of an opaque image means nothing here.
   if (!WritePixels(pixels)) return false;
   saved_ = std::move(pixels);
@@ -420,7 +420,7 @@ bool OffscreenSurface::Adopt(std::vector<uint32_t>&& pixels) {
 }
 
 bool OffscreenSurface::SavePixels() {
-  std::vector<uint32_t> pixels = ReadPixels();
+  PixelVector pixels = ReadPixels();
   if (pixels.empty()) return false;
   saved_ = std::move(pixels);
   return true;

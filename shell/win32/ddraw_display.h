@@ -104,21 +104,21 @@ class OffscreenSurface : public Surface {
   // Blends a decoded image over the surface at (0, 0), in its own format.
   bool BlendImage(const DecodedImage& image);
   // The pixels as 0x00RRGGBB, rows top to bottom; empty when the surface can't be read.
-  std::vector<uint32_t> ReadPixels();
+  PixelVector ReadPixels();
 
  private:
   friend class DirectDrawDisplay;
-  bool Adopt(std::vector<uint32_t>&& pixels);
+  bool Adopt(PixelVector&& pixels);
   // Restores lost memory (or makes the surface anew after a change of format) and writes
   // the saved pixels back.
   bool Restore(bool formatChanged, bool forceLost);
-  bool WritePixels(const std::vector<uint32_t>& pixels);
+  bool WritePixels(const PixelVector& pixels);
 
   DirectDrawDisplay& display_;
   IDirectDrawSurface* surface_;
   int32_t width_;
   int32_t height_;
-  std::vector<uint32_t> saved_;
+  PixelVector saved_;
 };
 
 }  // namespace puzzle

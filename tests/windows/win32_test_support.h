@@ -84,7 +84,7 @@ inline Pixels HeadlessClient(HeadlessHost& host) {
   Pixels out;
   out.width = backing.Width();
   out.height = backing.Height();
-  out.data = backing.Pixels();
+  out.data.assign(backing.Pixels().begin(), backing.Pixels().end());
   for (uint32_t& pixel : out.data) pixel &= 0x00FFFFFF;
   return out;
 }
