@@ -64,6 +64,21 @@ struct DecodedImage {
   }
 };
 
+// A straight-alpha pixel over an opaque one, as 0x00RRGGBB; every surface blends alike, so
+// a picture with alpha looks the same on every host.
+constexpr uint32_t BlendOver(uint32_t src, uint32_t dst) {
+  const uint32_t a = src >> 24;
+  if (a == 255) return src & 0x00FFFFFFu;
+  if (a == 0) return dst & 0x00FFFFFFu;
+  uint32_t out = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const uint32_t s = (src >> shift) & 0xFF;
+    const uint32_t d = (dst >> shift) & 0xFF;
+    out |= ((s * a + d * (255 - a) + 127) / 255) << shift;
+  }
+  return out;
+}
+
 // The program's own bitmaps, looked up by resource number.
 class BitmapResources {
  public:

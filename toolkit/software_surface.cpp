@@ -46,19 +46,6 @@ bool Fails(SurfaceMonitor* monitor, SurfaceOp op) { return monitor != nullptr &&
 
 constexpr uint32_t kColorBits = 0x00FFFFFFu;
 
-uint32_t Blend(uint32_t src, uint32_t dst) {
-  const uint32_t a = src >> 24;
-  if (a == 255) return src & kColorBits;
-  if (a == 0) return dst & kColorBits;
-  uint32_t out = 0;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const uint32_t s = (src >> shift) & 0xFF;
-    const uint32_t d = (dst >> shift) & 0xFF;
-    out |= ((s * a + d * (255 - a) + 127) / 255) << shift;
-  }
-  return out;
-}
-
 class SoftwareTextMask : public TextMask {
  public:
   SoftwareTextMask(int32_t width, int32_t height, SurfaceMonitor* monitor, FontRasterizer* fonts)
@@ -142,7 +129,7 @@ class SoftwareDrawingContext : public DrawingContext {
       if (image.opaque) {
         for (int32_t col = 0; col < w; ++col) out[col] = in[col] & kColorBits;
       } else {
-        for (int32_t col = 0; col < w; ++col) out[col] = Blend(in[col], out[col]);
+        for (int32_t col = 0; col < w; ++col) out[col] = BlendOver(in[col], out[col]);
       }
     }
     return true;
