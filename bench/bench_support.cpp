@@ -117,7 +117,7 @@ std::vector<int32_t> ClosedWalk(int32_t columns, int32_t rows, int32_t emptyColu
   return moves;
 }
 
-size_t CountDifferentPixels(const std::vector<uint32_t>& before, const std::vector<uint32_t>& after) {
+size_t CountDifferentPixels(const PixelVector& before, const PixelVector& after) {
   size_t differ = 0;
   const size_t n = std::min(before.size(), after.size());
   for (size_t i = 0; i < n; ++i) differ += before[i] != after[i] ? 1 : 0;
@@ -127,7 +127,7 @@ size_t CountDifferentPixels(const std::vector<uint32_t>& before, const std::vect
 namespace {
 
 // Adds one paint's counts to cost; before holds the window as it was and is brought up to date.
-void AddPaint(BoardScene& scene, const std::vector<Rect>& damage, std::vector<uint32_t>& before, PaintCost& cost) {
+void AddPaint(BoardScene& scene, const std::vector<Rect>& damage, PixelVector& before, PaintCost& cost) {
   for (const Rect& r : damage) cost.damagePixels += double{1} * r.Width() * r.Height();
   cost.rects += static_cast<double>(damage.size());
   cost.copiedPixels += static_cast<double>(scene.monitor.PixelsCopied());
@@ -151,7 +151,7 @@ void Average(PaintCost& cost, double paints) {
 
 PaintCost MeasureSlides(BoardScene& scene) {
   PaintCost cost;
-  std::vector<uint32_t> before = scene.target.Backing().Pixels();
+  PixelVector before = scene.target.Backing().Pixels();
   for (size_t i = 0; i < scene.walk.size(); ++i) {
     scene.monitor.ClearCounts();
     const bool moved = scene.board->SlideTile(scene.NextMove());
@@ -169,7 +169,7 @@ PaintCost MeasureSlides(BoardScene& scene) {
 
 PaintCost MeasureFullRepaint(BoardScene& scene) {
   PaintCost cost;
-  std::vector<uint32_t> before = scene.target.Backing().Pixels();
+  PixelVector before = scene.target.Backing().Pixels();
   scene.monitor.ClearCounts();
   scene.board->InvalidateAll();
   if (!scene.board->Render(scene.target)) cost.matchesFullRepaint = false;

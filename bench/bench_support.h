@@ -82,7 +82,7 @@ PaintCost MeasureFullRepaint(BoardScene& scene);
 // false when the render failed.
 bool RenderAndPresent(BoardScene& scene);
 
-size_t CountDifferentPixels(const std::vector<uint32_t>& before, const std::vector<uint32_t>& after);
+size_t CountDifferentPixels(const PixelVector& before, const PixelVector& after);
 
 // Scenes are large (a 1920 x 1080 picture is 8 MB, and so is its window), and the
 // benchmark library calls each benchmark several times; build each one once.

@@ -16,7 +16,7 @@ FreeTypeRasterizer& SharedFonts() {
   return fonts;
 }
 
-const std::vector<uint32_t>& PicturePixels(const BoardScene& scene) {
+const PixelVector& PicturePixels(const BoardScene& scene) {
   return static_cast<const SoftwareSurface&>(*scene.picture->surface).Pixels();
 }
 
@@ -27,7 +27,7 @@ void BM_ShowNumbersOnOff(benchmark::State& state) {
   Board& board = *scene.board;
   // One round first, so that the face and its glyphs are cached; then check that the
   // numbers really mark the picture and really come out again.
-  const std::vector<uint32_t> plain = PicturePixels(scene);
+  const PixelVector plain = PicturePixels(scene);
   board.SetShowNumbers(true);
   const size_t marked = CountDifferentPixels(plain, PicturePixels(scene));
   board.SetShowNumbers(false);

@@ -1,5 +1,9 @@
 # Script mode: writes OUTPUT, a C++ source holding each entry's bytes.
-# ENTRIES is a comma-separated list of "Kind|id|path".
+# ENTRIES is a comma-separated list of "Kind|id|path"; FUNCTION names the look-up function
+# (EmbeddedResource unless given, the program's own resources).
+if(NOT FUNCTION)
+  set(FUNCTION EmbeddedResource)
+endif()
 string(REPLACE "," ";" entries "${ENTRIES}")
 set(body "#include \"resources/embedded.h\"\n\nnamespace puzzle {\n\nnamespace {\n")
 set(table "")
@@ -20,7 +24,7 @@ foreach(entry IN LISTS entries)
 endforeach()
 string(APPEND body "\nstruct Entry {\n  ResourceKind kind;\n  int32_t id;\n  const uint8_t* data;\n  size_t size;\n};\n\n")
 string(APPEND body "const Entry kEntries[] = {\n${table}};\n\n}  // namespace\n\n")
-string(APPEND body "std::span<const uint8_t> EmbeddedResource(ResourceKind kind, int32_t id) {\n")
+string(APPEND body "std::span<const uint8_t> ${FUNCTION}(ResourceKind kind, int32_t id) {\n")
 string(APPEND body "  for (const Entry& e : kEntries) {\n    if (e.kind == kind && e.id == id) return {e.data, e.size};\n  }\n  return {};\n}\n\n}  // namespace puzzle\n")
 file(WRITE "${OUTPUT}.tmp" "${body}")
 file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)

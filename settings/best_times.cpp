@@ -13,7 +13,7 @@ namespace {
 
 constexpr uint32_t kNoRecord = 9999;
 constexpr std::string_view kAnonymous = "Anonymous";
-// Names hold 14 characters and their terminator.
+// Names hold 14 bytes and their terminator.
 constexpr uint32_t kNameBuffer = 15;
 constexpr size_t kNameChars = kNameBuffer - 1;
 
@@ -34,12 +34,10 @@ constexpr LevelValues kLevels[] = {
 };
 
 // The record holder's name, or "Anonymous", which is then stored.
-std::string ReadOrCreateName(RegistryKey* key, std::string_view name) {
+std::string ReadOrCreateName(Host& host, RegistryKey* key, std::string_view name) {
   std::array<char, kNameBuffer> buffer{};
   std::memcpy(buffer.data(), kAnonymous.data(), kAnonymous.size());
-  if (key != nullptr) {
-    ReadOrCreateValue(*key, name, REG_SZ, reinterpret_cast<uint8_t*>(buffer.data()), kNameBuffer);
-  }
+  if (key != nullptr) ReadOrCreateText(host, *key, name, buffer.data(), kNameBuffer);
   return std::string(buffer.data());
 }
 
@@ -93,15 +91,18 @@ bool NewRecordProc(Application& app, NewRecordState& state, DialogWindow& dialog
     dialog.SetItemText(IDC_RECORD_PROMPT, "You have the fastest time for\n" + state.level +
                                               " level,\nplease enter your name:");
     auto key = OpenSettingsKey(app.host);
-    dialog.SetItemText(IDC_RECORD_NAME, ReadOrCreateName(key.get(), state.nameValue));
+    dialog.SetItemText(IDC_RECORD_NAME, ReadOrCreateName(app.host, key.get(), state.nameValue));
     return true;
   }
   if (message == WM_COMMAND && LoWord(wParam) == static_cast<uint32_t>(IDOK)) {
-    const std::string name = dialog.GetItemText(IDC_RECORD_NAME, kNameChars);
+    std::string name = dialog.GetItemText(IDC_RECORD_NAME, kNameChars);
+    name.resize(std::min(name.find('\0'), name.size()));
+    // Never half a character, whatever the field gave.
+    name.resize(app.host.FitText(name, kNameChars));
     const auto seconds = static_cast<uint32_t>(app.gamePanel->GetSeconds());
     const auto moves = static_cast<uint32_t>(app.gamePanel->GetMoves());
     if (auto key = OpenSettingsKey(app.host)) {
-      StoreString(*key, state.nameValue, name.substr(0, std::min(name.find('\0'), kNameChars)));
+      StoreString(*key, state.nameValue, name);
       StoreNumber(*key, state.timeValue, seconds);
       StoreNumber(*key, state.moveValue, moves);
     }
@@ -117,7 +118,7 @@ bool BestTimesProc(Application& app, DialogWindow& dialog, uint32_t message, uin
   if (message == WM_INITDIALOG) {
     auto key = OpenSettingsKey(app.host);
     for (const LevelValues& level : kLevels) {
-      dialog.SetItemText(level.nameControl, ReadOrCreateName(key.get(), level.name));
+      dialog.SetItemText(level.nameControl, ReadOrCreateName(app.host, key.get(), level.name));
     }
     for (const LevelValues& level : kLevels) {
       uint32_t time = kNoRecord;

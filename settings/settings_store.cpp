@@ -1,6 +1,7 @@
 #include "settings/settings_store.h"
 
 #include <cstring>
+#include <vector>
 
 #include "shell/application.h"
 #include "toolkit/platform_codes.h"
@@ -69,6 +70,21 @@ int32_t ReadOrCreateValue(RegistryKey& key, std::string_view name, uint32_t type
   return key.SetValue(name, type, data, size);
 }
 
+int32_t ReadOrCreateText(Host& host, RegistryKey& key, std::string_view name, char* buffer, uint32_t size) {
+  if (size == 0) return ERROR_INVALID_PARAMETER;
+  // One byte more than the buffer holds: it tells whether the last character kept goes on.
+  std::vector<uint8_t> data(size + 1, 0);
+  std::memcpy(data.data(), buffer, size);
+  data[size - 1] = 0;
+  const int32_t status = ReadOrCreateValue(key, name, REG_SZ, data.data(), size + 1);
+  const auto* bytes = reinterpret_cast<const char*>(data.data());
+  const std::string_view text(bytes, ::strnlen(bytes, size));
+  const size_t kept = host.FitText(text, size - 1);
+  std::memcpy(buffer, bytes, kept);
+  buffer[kept] = '\0';
+  return status;
+}
+
 int32_t ReadOrCreateNumber(RegistryKey* key, std::string_view name, uint32_t defaultValue, uint32_t& value) {
   uint8_t bytes[4];
   PutLittleEndian(defaultValue, bytes);
@@ -114,8 +130,7 @@ void LoadSettings(Application& app, int32_t& width, int32_t& height, int32_t& em
     showNumber = ReadOrCreateFlag(key.get(), "showNumber", false);
     defaultPicture = ReadOrCreateFlag(key.get(), "defaultPicture", true);
     if (key) {
-      ReadOrCreateValue(*key, "picturePath", REG_SZ, reinterpret_cast<uint8_t*>(picturePath.data()),
-                        static_cast<uint32_t>(picturePath.size()));
+      ReadOrCreateText(app.host, *key, "picturePath", picturePath.data(), static_cast<uint32_t>(picturePath.size()));
     }
   }
 

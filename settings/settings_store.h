@@ -22,6 +22,11 @@ std::unique_ptr<RegistryKey> OpenSettingsKey(Host& host);
 // comes back terminated within its buffer.
 int32_t ReadOrCreateValue(RegistryKey& key, std::string_view name, uint32_t type, uint8_t* data, uint32_t size);
 
+// A string value into a buffer of size bytes, or the default the buffer holds, which is then
+// stored. A stored text too long for the buffer keeps the whole characters that fit, never
+// half of one. Answers the status of the last call.
+int32_t ReadOrCreateText(Host& host, RegistryKey& key, std::string_view name, char* buffer, uint32_t size);
+
 // 32-bit values as the store keeps them, least significant byte first.
 int32_t ReadOrCreateNumber(RegistryKey* key, std::string_view name, uint32_t defaultValue, uint32_t& value);
 void StoreNumber(RegistryKey& key, std::string_view name, uint32_t value);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,8 +31,8 @@ class DialogWindow {
  public:
   virtual ~DialogWindow() = default;
   virtual void SetItemText(int32_t id, std::string_view text) = 0;
-  // At most maxChars characters of the control's text.
-  virtual std::string GetItemText(int32_t id, size_t maxChars) = 0;
+  // At most maxBytes bytes of the control's text, ending on a whole character.
+  virtual std::string GetItemText(int32_t id, size_t maxBytes) = 0;
   // Ends the modal loop once the procedure returns; DialogBox answers result.
   virtual void EndDialog(intptr_t result) = 0;
   virtual void SetCursor(CursorShape shape) = 0;
@@ -163,6 +164,13 @@ class Host {
   // --- The settings store -------------------------------------------------------------
   // Opens the per-user key, creating it when absent; null when it can't be had.
   virtual std::unique_ptr<RegistryKey> CreateSettingsKey(std::string_view path, std::string_view className) = 0;
+
+  // --- Text ------------------------------------------------------------------------------
+  // The program's texts are bytes in the platform's encoding. How many of the text's first
+  // bytes, at most maxBytes, end on a whole character: where a text too long for its buffer
+  // is cut. The byte at maxBytes, when there is one, tells whether a character goes on.
+  // In a single-byte encoding every byte is a character.
+  virtual size_t FitText(std::string_view text, size_t maxBytes) { return std::min(text.size(), maxBytes); }
 
   // --- The help engine ---------------------------------------------------------------------
   // The default value of a key under the classes root, at most size bytes.

@@ -569,6 +569,75 @@ TEST_F(LinuxSettingsFileTest, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {
   EXPECT_EQ(Get(*key, "nameBeginner"), (Stored{REG_SZ, Sz("Ann")}));
 }
 
+// A dotfiles folder keeps the real file elsewhere and links it into place: saves go
+// through the link to its target, and the link stays a link.
+TEST_F(LinuxSettingsFileTest, ALinkedFileIsWrittenThroughItsLink) {
+  const std::string header =
+      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\brindlewick\\brindlewick Puzzle]\n";
+  const fs::path dotfiles = root / "dotfiles";
+  fs::create_directories(dotfiles / "deeper");
+  struct Case {
+    const char* label;
+    fs::path target;      // the real file
+    fs::path linkTarget;  // what the link says
+    bool chained;         // a link to a link to the file
+  };
+  const std::vector<Case> cases = {
+      {"absolute link", dotfiles / "puzzle.reg", dotfiles / "puzzle.reg", false},
+      {"relative link", dotfiles / "deeper" / "puzzle.reg", fs::path("../../dotfiles/deeper/puzzle.reg"), false},
+      {"link to a link", dotfiles / "puzzle.reg", dotfiles / "alias.reg", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    fs::remove_all(root / "config");
+    fs::remove(dotfiles / "alias.reg");
+    auto key = Open();
+    WriteText(c.target, header + "\"timeBeginner\"=dword:00000010\n");
+    if (c.chained) fs::create_symlink(c.target, dotfiles / "alias.reg");
+    fs::create_symlink(c.linkTarget, File());
+
+    EXPECT_EQ(Get(*key, "timeBeginner"), (Stored{REG_DWORD, Dword(16)}));
+    ASSERT_EQ(Set(*key, "timeBeginner", REG_DWORD, Dword(12)), ERROR_SUCCESS);
+    EXPECT_TRUE(fs::is_symlink(File()));
+    EXPECT_EQ(fs::read_symlink(File()), c.linkTarget);
+    EXPECT_EQ(fs::is_symlink(dotfiles / "alias.reg"), c.chained);
+    EXPECT_EQ(ReadText(c.target), header + "\"timeBeginner\"=dword:0000000c\n");
+    EXPECT_EQ(Get(*key, "timeBeginner"), (Stored{REG_DWORD, Dword(12)}));
+    // The temporary file went beside the target and is gone.
+    for (const fs::path& folder : {File().parent_path(), c.target.parent_path()}) {
+      for (const auto& entry : fs::directory_iterator(folder)) {
+        EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
+      }
+    }
+    fs::remove(c.target);
+  }
+
+  // A damaged target is kept aside beside itself, and the link still points at the new file.
+  fs::remove_all(root / "config");
+  auto key = Open();
+  WriteText(dotfiles / "puzzle.reg", "not a settings file\n");
+  fs::create_symlink(dotfiles / "puzzle.reg", File());
+  ASSERT_EQ(Set(*key, "timeBeginner", REG_DWORD, Dword(12)), ERROR_SUCCESS);
+  EXPECT_TRUE(fs::is_symlink(File()));
+  EXPECT_EQ(ReadText(dotfiles / "puzzle.reg"), header + "\"timeBeginner\"=dword:0000000c\n");
+  int kept = 0;
+  for (const auto& entry : fs::directory_iterator(dotfiles)) {
+    if (entry.path().filename().string().starts_with("puzzle.reg.corrupt-")) {
+      ++kept;
+      EXPECT_EQ(ReadText(entry.path()), "not a settings file\n");
+    }
+  }
+  EXPECT_EQ(kept, 1);
+
+  // A link to a file not there yet: the file is made where the link points.
+  fs::remove(File());
+  fs::remove(dotfiles / "fresh.reg");
+  fs::create_symlink(dotfiles / "fresh.reg", File());
+  ASSERT_EQ(Set(*key, "timeBeginner", REG_DWORD, Dword(7)), ERROR_SUCCESS);
+  EXPECT_TRUE(fs::is_symlink(File()));
+  EXPECT_EQ(ReadText(dotfiles / "fresh.reg"), header + "\"timeBeginner\"=dword:00000007\n");
+}
+
 TEST_F(LinuxSettingsFileTest, AValueTooLargeToReadBackIsRefused) {
   auto key = Open();
   ASSERT_EQ(Set(*key, "timeBeginner", REG_DWORD, Dword(120)), ERROR_SUCCESS);

@@ -59,6 +59,34 @@ TEST_F(RecordsTest, TheNameFieldOffersTheCurrentHolderAndKeepsFourteenCharacters
   EXPECT_EQ(StoredText("nameBeginner"), std::string("A very long na") + '\0');
 }
 
+TEST_F(RecordsTest, NamesAreCutAtTheLastWholeCharacterThatFitsFourteenBytes) {
+  // Accented letters: the fourteenth byte is the first half of "ö".
+  host.dialogScripts[IDD_NEW_RECORD].push_back(
+      {DialogStep::Type(IDC_RECORD_NAME, "José Ångström-Ünal"), DialogStep::Press(IDOK)});
+  Win();
+  EXPECT_EQ(StoredText("nameBeginner"), std::string("José Ångstr") + '\0');
+  EXPECT_EQ(host.dialogs[1].initialTexts.at(IDC_NAME_BEGINNER), "José Ångstr");
+}
+
+TEST_F(RecordsTest, StoredNamesTooLongForTheBufferShowOnlyWholeCharacters) {
+  // Never written by the game, but a hand-edited file may hold them: the buffer's fourteen
+  // bytes end in the middle of a character.
+  StoreText("nameBeginner", "AÉÉÉÉÉÉÉÉ");
+  StoreText("nameIntermediate", "ÉÉÉÉÉÉÉÉ");
+  StoreText("nameExpert", "abcdefghijklm€");
+  host.dialogScripts[IDD_NEW_RECORD].push_back({DialogStep::Press(IDOK)});
+  Win();
+  // The field offers what fits, and OK stores just that.
+  EXPECT_EQ(host.dialogs[0].initialTexts.at(IDC_RECORD_NAME), "AÉÉÉÉÉÉ");
+  EXPECT_EQ(StoredText("nameBeginner"), std::string("AÉÉÉÉÉÉ") + '\0');
+  const DialogRecord& times = host.dialogs[1];
+  EXPECT_EQ(times.initialTexts.at(IDC_NAME_BEGINNER), "AÉÉÉÉÉÉ");
+  EXPECT_EQ(times.initialTexts.at(IDC_NAME_INTERMEDIATE), "ÉÉÉÉÉÉÉ");
+  EXPECT_EQ(times.initialTexts.at(IDC_NAME_EXPERT), "abcdefghijklm");
+  // Reading cut nothing in the store.
+  EXPECT_EQ(StoredText("nameIntermediate"), std::string("ÉÉÉÉÉÉÉÉ") + '\0');
+}
+
 TEST_F(RecordsTest, EscapeDoesNotLeaveNewRecordAndAnEmptyNameIsStoredAsEmpty) {
   host.dialogScripts[IDD_NEW_RECORD].push_back(
       {DialogStep::Type(IDC_RECORD_NAME, ""), DialogStep::Press(IDCANCEL),

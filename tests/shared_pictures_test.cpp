@@ -90,7 +90,7 @@ TEST(OrientationTest, EveryTagStandsThePictureUpright) {
   // Stored 3 x 2: a b c / d e f. Upright as each tag says.
   DecodedImage stored = Solid(3, 2, 0);
   stored.pixels = {'a', 'b', 'c', 'd', 'e', 'f'};
-  const std::vector<std::pair<ImageSize, std::vector<uint32_t>>> upright{
+  const std::vector<std::pair<ImageSize, PixelVector>> upright{
       {{3, 2}, {'a', 'b', 'c', 'd', 'e', 'f'}},  // 1
       {{3, 2}, {'c', 'b', 'a', 'f', 'e', 'd'}},  // 2 mirrored
       {{3, 2}, {'f', 'e', 'd', 'c', 'b', 'a'}},  // 3 half turn
@@ -142,7 +142,7 @@ TEST(TargaTest, AColourMappedRunLengthPictureFollowsItsOrigin) {
   for (uint8_t b : {0x81, 0x01, 0x01, 0x00, 0x01}) file.push_back(b);
   const auto image = DecodeTarga(file.data(), file.size());
   ASSERT_TRUE(image.has_value());
-  EXPECT_EQ(image->pixels, (std::vector<uint32_t>{0xFFFF0000, 0xFF0000FF, 0xFF0000FF, 0xFF0000FF}));
+  EXPECT_EQ(image->pixels, (PixelVector{0xFFFF0000, 0xFF0000FF, 0xFF0000FF, 0xFF0000FF}));
   EXPECT_TRUE(image->opaque);
   EXPECT_EQ(TargaSize(file.data(), file.size()), (ImageSize{2, 2}));
 }

@@ -69,6 +69,50 @@ TEST(SoftwareSurfaceTest, FillsStayInside) {
   EXPECT_EQ(s->Pixel(0, 0), 9u);
 }
 
+TEST(SoftwareSurfaceTest, EmptyInvertedAndFarAwayRectanglesTouchNoPixel) {
+  // Each operation with rectangles that cover nothing: the sanitizers watch the memory,
+  // the snapshot the pixels.
+  SoftwareSurfaceFactory factory(nullptr, nullptr);
+  auto surface = Make(factory, 6, 5);
+  auto source = Make(factory, 6, 5);
+  Number(*surface);
+  Number(*source);
+  const PixelVector before = surface->Pixels();
+  const std::vector<Rect> nothing{
+      {2, 2, 2, 4},            // no width
+      {1, 3, 5, 3},            // no height
+      {5, 1, 2, 4},            // left past right, rows inside
+      {1, 4, 5, 1},            // top past bottom
+      {5, 4, 1, 1},            // both
+      {-100, -100, -50, -50},  // far above and to the left
+      {100, 1, 200, 3},        // far to the right
+      {INT32_MIN, INT32_MIN, INT32_MIN + 1, INT32_MIN + 1},
+  };
+  for (const Rect& r : nothing) {
+    SCOPED_TRACE(std::to_string(r.left) + "," + std::to_string(r.top) + " to " + std::to_string(r.right) + "," +
+                 std::to_string(r.bottom));
+    EXPECT_TRUE(surface->Fill(&r, 0xABCDEF));
+    surface->FillClipped(r, 0xABCDEF);
+    EXPECT_TRUE(surface->Blt(r, *source, r));
+    auto context = surface->GetDC();
+    ASSERT_TRUE(context);
+    EXPECT_TRUE(context->InvertRect(r));
+    EXPECT_EQ(surface->Pixels(), before);
+  }
+
+  SoftwareWindowTarget target;
+  target.SetClientArea(10, 10, 6, 5);
+  target.EraseClient(0x123456);
+  const PixelVector client = target.Backing().Pixels();
+  target.TakeDamage();
+  for (const Rect& r : nothing) {
+    EXPECT_TRUE(target.Fill(&r, 0xABCDEF));
+    EXPECT_TRUE(target.Blt(r, *source, r));
+  }
+  EXPECT_EQ(target.Backing().Pixels(), client);
+  EXPECT_TRUE(target.TakeDamage().empty()) << "nothing drawn, nothing to show";
+}
+
 TEST(SoftwareSurfaceTest, RasterOperationsAreSelfInverse) {
   SoftwareSurfaceFactory factory;
   auto s = Make(factory, 10, 10);

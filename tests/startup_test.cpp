@@ -149,6 +149,17 @@ TEST_F(StartupTest, OverlongStoredTextIsReadSafelyAndTerminated) {
   EXPECT_EQ(panel().GetBoardWidth(), 6);
 }
 
+TEST_F(StartupTest, AnOverlongStoredPathIsCutAtAWholeCharacter) {
+  // 254 bytes, then "é" across the 255-byte limit.
+  const std::string kept = "/" + std::string(253, 'p');
+  StoreBytes("defaultPicture", REG_BINARY, {0});
+  StoreText("picturePath", kept + "éé.png");
+  Start();
+  EXPECT_EQ(std::string(app.picturePath.data()), kept);
+  ASSERT_EQ(host.messageBoxes.size(), 1u);
+  EXPECT_EQ(host.messageBoxes[0].text.find("Cannot load picture: " + kept + ", \n"), 0u);
+}
+
 TEST_F(StartupTest, AKeyThatCantBeOpenedGivesDefaultsAndStoresNothing) {
   host.registry.failOpen = true;
   Start();

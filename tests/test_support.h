@@ -74,7 +74,10 @@ struct SurfaceBench {
 };
 
 // Every pixel of the target's client area, for before/after comparisons.
-inline std::vector<uint32_t> Snapshot(const SoftwareWindowTarget& target) { return target.Backing().Pixels(); }
+inline std::vector<uint32_t> Snapshot(const SoftwareWindowTarget& target) {
+  const PixelVector& pixels = target.Backing().Pixels();
+  return std::vector<uint32_t>(pixels.begin(), pixels.end());
+}
 
 // The client pixels that differ between two snapshots, as one bounding rectangle each
 // way they are found; empty when equal.

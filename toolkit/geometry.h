@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstdint>
 
 namespace puzzle {
@@ -29,8 +30,14 @@ constexpr Rect Intersect(const Rect& a, const Rect& b) {
   return r;
 }
 
+// Saturates at the ends of the range rather than wrapping: a rectangle far off stays far off.
+constexpr int32_t ShiftedBy(int32_t v, int32_t d) {
+  const int64_t shifted = int64_t{v} + d;
+  return shifted < INT32_MIN ? INT32_MIN : shifted > INT32_MAX ? INT32_MAX : static_cast<int32_t>(shifted);
+}
+
 constexpr Rect Offset(const Rect& r, int32_t dx, int32_t dy) {
-  return Rect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+  return Rect{ShiftedBy(r.left, dx), ShiftedBy(r.top, dy), ShiftedBy(r.right, dx), ShiftedBy(r.bottom, dy)};
 }
 
 // Result of mouse and key handling; dispatch stops at the first Consumed.

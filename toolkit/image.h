@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <optional>
 #include <vector>
 
@@ -16,6 +19,30 @@ constexpr bool SurfaceSizeAllowed(int64_t width, int64_t height) {
          width * height <= kMaxSurfacePixels;
 }
 
+// An allocator that leaves new elements uninitialised: a picture's pixels are all written
+// by whoever makes them, and zeroing megabytes first would cost as much as a fast decoder.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <typename U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+// 32-bit pixels, rows top to bottom; resize leaves new pixels unset.
+using PixelVector = std::vector<uint32_t, UninitialisedAllocator<uint32_t>>;
+
 struct ImageSize {
   int32_t width = 0;
   int32_t height = 0;
@@ -27,7 +54,7 @@ struct ImageSize {
 struct DecodedImage {
   int32_t width = 0;
   int32_t height = 0;
-  std::vector<uint32_t> pixels;
+  PixelVector pixels;
   // Set by a decoder that knows every alpha is 255 (a format without alpha): the image
   // can then be copied as it is, without blending.
   bool opaque = false;
@@ -36,6 +63,21 @@ struct DecodedImage {
     return pixels[static_cast<size_t>(py) * static_cast<size_t>(width) + static_cast<size_t>(px)];
   }
 };
+
+// A straight-alpha pixel over an opaque one, as 0x00RRGGBB; every surface blends alike, so
+// a picture with alpha looks the same on every host.
+constexpr uint32_t BlendOver(uint32_t src, uint32_t dst) {
+  const uint32_t a = src >> 24;
+  if (a == 255) return src & 0x00FFFFFFu;
+  if (a == 0) return dst & 0x00FFFFFFu;
+  uint32_t out = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const uint32_t s = (src >> shift) & 0xFF;
+    const uint32_t d = (dst >> shift) & 0xFF;
+    out |= ((s * a + d * (255 - a) + 127) / 255) << shift;
+  }
+  return out;
+}
 
 // The program's own bitmaps, looked up by resource number.
 class BitmapResources {

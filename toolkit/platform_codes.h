@@ -128,6 +128,7 @@ inline constexpr int32_t ERROR_SUCCESS = 0;
 inline constexpr int32_t ERROR_FILE_NOT_FOUND = 2;
 inline constexpr int32_t ERROR_ACCESS_DENIED = 5;
 inline constexpr int32_t ERROR_INVALID_HANDLE = 6;
+inline constexpr int32_t ERROR_INVALID_PARAMETER = 87;
 inline constexpr int32_t ERROR_MORE_DATA = 234;
 
 // Window styles of the main window.
@@ -157,6 +158,8 @@ inline constexpr int32_t IDD_BEST_TIMES = 109;
 inline constexpr int32_t IDD_NEW_RECORD = 110;
 inline constexpr int32_t IDI_PROGRAM = 112;
 inline constexpr int32_t IDD_FIND_TILE = 113;
+// The system's warning sign, which message boxes with MB_ICONEXCLAMATION show.
+inline constexpr int32_t IDI_EXCLAMATION = 32515;
 
 // Menu and accelerator commands.
 inline constexpr uint32_t ID_GAME_NEW = 40001;

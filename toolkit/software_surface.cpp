@@ -46,19 +46,6 @@ bool Fails(SurfaceMonitor* monitor, SurfaceOp op) { return monitor != nullptr &&
 
 constexpr uint32_t kColorBits = 0x00FFFFFFu;
 
-uint32_t Blend(uint32_t src, uint32_t dst) {
-  const uint32_t a = src >> 24;
-  if (a == 255) return src & kColorBits;
-  if (a == 0) return dst & kColorBits;
-  uint32_t out = 0;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const uint32_t s = (src >> shift) & 0xFF;
-    const uint32_t d = (dst >> shift) & 0xFF;
-    out |= ((s * a + d * (255 - a) + 127) / 255) << shift;
-  }
-  return out;
-}
-
 class SoftwareTextMask : public TextMask {
  public:
   SoftwareTextMask(int32_t width, int32_t height, SurfaceMonitor* monitor, FontRasterizer* fonts)
@@ -142,7 +129,7 @@ class SoftwareDrawingContext : public DrawingContext {
       if (image.opaque) {
         for (int32_t col = 0; col < w; ++col) out[col] = in[col] & kColorBits;
       } else {
-        for (int32_t col = 0; col < w; ++col) out[col] = Blend(in[col], out[col]);
+        for (int32_t col = 0; col < w; ++col) out[col] = BlendOver(in[col], out[col]);
       }
     }
     return true;
@@ -164,7 +151,7 @@ SoftwareSurface::SoftwareSurface(int32_t width, int32_t height, SurfaceMonitor* 
       monitor_(monitor),
       fonts_(fonts) {}
 
-SoftwareSurface::SoftwareSurface(int32_t width, int32_t height, std::vector<uint32_t>&& pixels,
+SoftwareSurface::SoftwareSurface(int32_t width, int32_t height, PixelVector&& pixels,
                                  SurfaceMonitor* monitor, FontRasterizer* fonts)
     : width_(width), height_(height), pixels_(std::move(pixels)), monitor_(monitor), fonts_(fonts) {
   for (uint32_t& p : pixels_) p &= kColorBits;
@@ -197,6 +184,8 @@ bool SoftwareSurface::CopyClipped(Rect dest, const SoftwareSurface& source, Rect
 
 void SoftwareSurface::FillClipped(Rect dest, uint32_t color) {
   const Rect d = Intersect(dest, Rect{0, 0, width_, height_});
+  // An inverted rectangle covers no pixel; its rows would otherwise run backwards off the row.
+  if (d.IsEmpty()) return;
   for (int32_t row = d.top; row < d.bottom; ++row) {
     std::fill(Row(row) + d.left, Row(row) + d.right, color);
   }
@@ -269,7 +258,10 @@ bool SoftwareWindowTarget::Blt(const Rect& dest, Surface& source, const Rect& so
   if (Fails(monitor_, SurfaceOp::Copy)) return false;
   auto* soft = dynamic_cast<SoftwareSurface*>(&source);
   if (soft == nullptr) return false;
+  if (dest.Width() != sourceRect.Width() || dest.Height() != sourceRect.Height()) return false;
   const Rect client = Offset(dest, -screenX_, -screenY_);
+  // Squeezed at the end of the coordinate range: so far off that nothing can land.
+  if (client.Width() != dest.Width() || client.Height() != dest.Height()) return true;
   Rect written;
   if (!backing_.CopyClipped(client, *soft, sourceRect, VisibleClient(), &written)) return false;
   if (!written.IsEmpty()) {

@@ -44,7 +44,7 @@ class SoftwareSurface : public Surface {
  public:
   SoftwareSurface(int32_t width, int32_t height, SurfaceMonitor* monitor, FontRasterizer* fonts);
   // Takes over width x height pixels; their top bytes are cleared.
-  SoftwareSurface(int32_t width, int32_t height, std::vector<uint32_t>&& pixels, SurfaceMonitor* monitor,
+  SoftwareSurface(int32_t width, int32_t height, PixelVector&& pixels, SurfaceMonitor* monitor,
                   FontRasterizer* fonts);
 
   int32_t Width() const override { return width_; }
@@ -57,7 +57,7 @@ class SoftwareSurface : public Surface {
   void SetPixel(int32_t px, int32_t py, uint32_t value) { pixels_[PixelIndex(px, py)] = value; }
   uint32_t* Row(int32_t py) { return pixels_.data() + PixelIndex(0, py); }
   const uint32_t* Row(int32_t py) const { return pixels_.data() + PixelIndex(0, py); }
-  const std::vector<uint32_t>& Pixels() const { return pixels_; }
+  const PixelVector& Pixels() const { return pixels_; }
 
   SurfaceMonitor* Monitor() const { return monitor_; }
   FontRasterizer* Fonts() const { return fonts_; }
@@ -75,7 +75,7 @@ class SoftwareSurface : public Surface {
   }
   int32_t width_;
   int32_t height_;
-  std::vector<uint32_t> pixels_;
+  PixelVector pixels_;
   SurfaceMonitor* monitor_;
   FontRasterizer* fonts_;
 };

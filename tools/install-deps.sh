@@ -1,7 +1,11 @@
 #!/bin/sh
 # Installs the Debian packages the game needs that this machine lacks.
 #   tools/install-deps.sh play   - to build and play
-#   tools/install-deps.sh test   - to build and run every test (adds the test tools)
+#   tools/install-deps.sh test   - to build and run every test (adds the test tools and,
+#                                  since the tests cover it, the Windows profile)
+#   tools/install-deps.sh package - to build the Debian package (adds the packaging tools)
+#   tools/install-deps.sh bench   - to build and run the benchmarks (adds a peer game to time)
+#   tools/install-deps.sh windows - to cross-build the Windows program and run it under Wine
 set -eu
 
 profile=${1:-play}
@@ -16,10 +20,34 @@ profile=${1:-play}
 #   xdg-utils                xdg-open, which hands the About box's address to the browser
 packages="g++ cmake make pkg-config libfreetype-dev libfontconfig-dev fonts-liberation
   fonts-dejavu-core libgdk-pixbuf-2.0-dev libgdk-pixbuf-2.0-0 libwmf-0.2-7-gtk fonts-urw-base35
-  shared-mime-info xdg-utils libjpeg62-turbo-dev libstb-dev libwxgtk3.2-dev"
+  shared-mime-info xdg-utils libjpeg62-turbo-dev libstb-dev libcairo2-dev libgtk-3-dev libx11-dev libwxgtk3.2-dev"
+# The tests also check the desktop entry and the AppStream metadata with the desktop's own
+# validators, and render the scalable icon (librsvg2-common is gdk-pixbuf's SVG loader).
 if [ "$profile" = test ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev imagemagick xvfb xauth xdotool
-    x11-utils libfaketime"
+    x11-utils libfaketime libxdamage-dev desktop-file-utils appstream librsvg2-common"
+fi
+# The desktop measuring program also times SGT's Fifteen, started the same way, for comparison.
+if [ "$profile" = bench ]; then
+  packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev imagemagick xvfb xauth xdotool
+    x11-utils libfaketime libxdamage-dev sgt-puzzles valgrind"
+fi
+# cpack finds the package's library dependencies with dpkg-shlibdeps; lintian checks it.
+if [ "$profile" = package ]; then
+  packages="$packages dpkg-dev lintian"
+fi
+
+# The Windows program: MinGW-w64 (the posix threading model), the help compiler, the
+# installer maker, stb_image's headers for Targa; Wine and what it loads at run time
+# (its fonts, the X extensions its display driver opens), Xvfb, xdotool and ImageMagick
+# to run and look at it.
+windows_packages="cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
+  binutils-mingw-w64-i686 fp-utils nsis libstb-dev googletest wine wine64 fonts-wine fonts-liberation libxrender1
+  libxrandr2 libxi6 libxcursor1 libxfixes3 libxinerama1 libxcomposite1 xvfb xauth xdotool imagemagick"
+if [ "$profile" = windows ]; then
+  packages="$windows_packages"
+elif [ "$profile" = test ]; then
+  packages="$packages $windows_packages"
 fi
 
 missing=""

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,7 @@ inline Bytes PngFile(uint32_t width, uint32_t height, uint8_t colourType, const 
 }
 
 // Writes 32-bit XRGB pixels as an RGB PNG.
-inline bool WritePng(const std::string& path, int32_t width, int32_t height, const std::vector<uint32_t>& pixels) {
+inline bool WritePng(const std::string& path, int32_t width, int32_t height, std::span<const uint32_t> pixels) {
   Bytes raw;
   raw.reserve(static_cast<size_t>(height) * (static_cast<size_t>(width) * 3 + 1));
   for (int32_t y = 0; y < height; ++y) {
@@ -87,6 +88,22 @@ inline bool WritePng(const std::string& path, int32_t width, int32_t height, con
     }
   }
   const Bytes png = PngFile(static_cast<uint32_t>(width), static_cast<uint32_t>(height), 2, StoredZlib(raw));
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+  return static_cast<bool>(file);
+}
+
+// Writes 8-bit RGBA samples, rows top to bottom, as an RGBA PNG.
+inline bool WriteRgbaPng(const std::string& path, int32_t width, int32_t height, const std::vector<uint8_t>& rgba) {
+  Bytes raw;
+  const size_t stride = static_cast<size_t>(width) * 4;
+  raw.reserve(static_cast<size_t>(height) * (stride + 1));
+  for (int32_t y = 0; y < height; ++y) {
+    raw.push_back(0);  // no filter
+    const auto row = rgba.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(y) * stride);
+    raw.insert(raw.end(), row, row + static_cast<std::ptrdiff_t>(stride));
+  }
+  const Bytes png = PngFile(static_cast<uint32_t>(width), static_cast<uint32_t>(height), 6, StoredZlib(raw));
   std::ofstream file(path, std::ios::binary);
   file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
   return static_cast<bool>(file);

@@ -1,16 +1,22 @@
 // Measures the desktop program under its own Xvfb: how long from exec to the first whole
 // frame on screen, from an arrow key to the two slid cells on screen, from Ctrl+S to the
-// renumbered board (the whole board, for scale) and from Ctrl+W to the end of the process.
+// renumbered board (the whole board, for scale) and from Ctrl+W to the end of the process;
+// what a slide hands the display against what it changed, and the program's CPU per arrow
+// key; its CPU while it idles with the clock running; and its start-up against SGT's
+// Fifteen started the same way, and with a stored 1920 x 1080 photo.
 // Not a test: it prints figures.
-//   measure_desktop [runs] [slides]
+//   measure_desktop [runs] [slides] [idle seconds]
 // Keys go in through the XTest extension (loaded at run time, as xdotool does) and the
 // screen is read with XGetImage, so the figures carry no helper-process start-up.
+#include <dirent.h>
 #include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -137,6 +143,22 @@ class Screen {
   FakeKeyEvent fakeKey_ = nullptr;
 };
 
+// CPU time of every thread of a process so far.
+double CpuMilliseconds(pid_t pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  double total = 0;
+  if (DIR* dir = opendir(tasks.c_str())) {
+    while (dirent* entry = readdir(dir)) {
+      if (entry->d_name[0] == '.') continue;
+      std::ifstream stat(tasks + "/" + entry->d_name + "/schedstat");
+      double ns = 0;
+      if (stat >> ns) total += ns / 1e6;
+    }
+    closedir(dir);
+  }
+  return total;
+}
+
 // Polls until the area of the window shows the expected pixels; the time it took, or nothing.
 std::optional<Clock::duration> WaitForPixels(Screen& screen, ::Window window, const Rect& area, const Image& expected,
                                              Clock::time_point since, milliseconds timeout) {
@@ -187,6 +209,9 @@ int Measure(int runs, int slides) {
   std::vector<double> numberTimes;
   std::vector<double> firstNumbers;
   std::vector<double> exits;
+  std::vector<double> slideCpu;
+  int64_t presentedPixels = 0;
+  int64_t changedPixels = 0;
   for (int run = 0; run < runs; ++run) {
     HeadlessMirror mirror(kStartSecond);
     const Image startScreen = mirror.Client();
@@ -232,6 +257,10 @@ int Measure(int runs, int slides) {
       }
     }
     Board& board = mirror.GetBoard();
+    DamageWatch damage(display.Name(), std::to_string(*window));
+    damage.Collect(milliseconds(100));  // the server's first report covers the whole window
+    const Rect secondsOnWindow = Offset(mirror.SecondsCounterRect(), 0, menuBar);
+    const double cpuBefore = CpuMilliseconds(program.Pid());
     for (int i = 0; i < slides; ++i) {
       const int32_t ec = board.GetEmptyColumn();
       const int32_t er = board.GetEmptyRow();
@@ -243,7 +272,10 @@ int Measure(int runs, int slides) {
       } else {
         key = er + 1 < board.GetRows() ? VK_UP : VK_DOWN;
       }
+      const Image clientBefore = mirror.Client();
       mirror.Key(key);
+      const Image clientAfter = mirror.Client();
+      changedPixels += Compare(clientAfter, clientBefore).pixels;
       const int32_t nc = board.GetEmptyColumn();
       const int32_t nr = board.GetEmptyRow();
       auto [x0, y0] = mirror.CellCentre(std::min(ec, nc), std::min(er, nr));
@@ -264,7 +296,12 @@ int Measure(int runs, int slides) {
         return 1;
       }
       slideTimes.push_back(Milliseconds(*shown));
+      // What the slide handed the display, the clock's ticks left out.
+      for (const Rect& r : damage.Collect(milliseconds(20))) {
+        if (Intersect(r, secondsOnWindow) != r) presentedPixels += int64_t{r.Width()} * r.Height();
+      }
     }
+    slideCpu.push_back((CpuMilliseconds(program.Pid()) - cpuBefore) / slides);
 
     // For scale: Ctrl+S rewrites every tile, the whole board goes to the screen.
     const Rect boardArea{board.GetX(), board.GetY(), board.GetX() + board.GetWidth(), board.GetY() + board.GetHeight()};
@@ -301,6 +338,151 @@ int Measure(int runs, int slides) {
   Print("first Ctrl+S of a run (font loaded) on screen", firstNumbers);
   Print("later Ctrl+S to the whole board on screen", numberTimes);
   Print("Ctrl+W to the end of the process", exits);
+  Print("program CPU per arrow key (all threads)", slideCpu);
+  std::printf("pixels handed to the display per slide %.0f, pixels changed %.0f: %.2f times\n",
+              static_cast<double>(presentedPixels) / (runs * slides), static_cast<double>(changedPixels) / (runs * slides),
+              changedPixels > 0 ? static_cast<double>(presentedPixels) / static_cast<double>(changedPixels) : 0.0);
+  return 0;
+}
+
+// A 1920 x 1080 photo-like JPEG, made once.
+std::string BigPicture(const TempDir& dir) {
+  const std::string path = (dir.Path() / "photo-1920x1080.jpg").string();
+  const std::string command =
+      "convert logo: -resize 1920x1080! -attenuate 0.4 +noise Gaussian -quality 90 '" + path + "' >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0 ? path : std::string();
+}
+
+void StorePicture(const DesktopProgram& program, const std::string& picture) {
+  std::filesystem::create_directories(program.SettingsFilePath().parent_path());
+  std::ofstream(program.SettingsFilePath())
+      << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\brindlewick\\brindlewick Puzzle]\n"
+      << "\"defaultPicture\"=hex:00\n\"picturePath\"=\"" << picture << "\"\n";
+}
+
+// From exec until the window shows what it goes on showing: the time of the first of the
+// grabs that agree with the last, once three in a row have agreed. The same yardstick for
+// any program, ours or another.
+std::optional<double> SettledFrame(Screen& screen, pid_t pid, const char* title, Clock::time_point started,
+                                   const std::function<bool()>& running) {
+  std::optional<::Window> window;
+  while (!window && Clock::now() - started < std::chrono::seconds(60) && running()) window = screen.FindWindow(title);
+  if (!window) return std::nullopt;
+  (void)pid;
+  std::optional<Image> last;
+  Clock::time_point since;
+  int agreeing = 0;
+  while (Clock::now() - started < std::chrono::seconds(60)) {
+    auto bounds = screen.WindowRect(*window);
+    if (!bounds) return std::nullopt;
+    auto shown = screen.Grab(*window, *bounds);
+    const auto at = Clock::now();
+    if (!shown) continue;
+    const bool drawn = std::any_of(shown->pixels.begin(), shown->pixels.end(),
+                                   [&](uint32_t p) { return p != shown->pixels.front(); });
+    if (last && drawn && Compare(*shown, *last).Same()) {
+      if (++agreeing == 3) return Milliseconds(since - started);
+    } else {
+      agreeing = 0;
+      since = at;
+    }
+    last = std::move(shown);
+  }
+  return std::nullopt;
+}
+
+int MeasureStartUp(int runs) {
+  VirtualDisplay display;
+  std::string error;
+  if (!display.Start(&error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  XTools x(display.Name());
+  Screen screen(display.Name());
+  TempDir pictures;
+  const std::string big = BigPicture(pictures);
+  const std::optional<std::string> fifteen = FindTool("sgt-fifteen");
+  std::vector<double> ours;
+  std::vector<double> oursBig;
+  std::vector<double> theirs;
+  for (int run = 0; run < runs; ++run) {
+    for (int which = 0; which < 3; ++which) {
+      if (which == 1 && big.empty()) continue;
+      if (which == 2 && !fifteen) continue;
+      TempDir home;
+      std::unique_ptr<DesktopProgram> program;
+      std::unique_ptr<ChildProcess> other;
+      const auto started = Clock::now();
+      if (which < 2) {
+        program = std::make_unique<DesktopProgram>(x, home.Path(), kStartSecond);
+        if (which == 1) StorePicture(*program, big);
+        if (!program->Start(&error)) return 1;
+      } else {
+        other = ChildProcess::Start({*fifteen}, {{"DISPLAY", display.Name()}, {"HOME", home.Path().string()},
+                                                  {"XDG_CONFIG_HOME", home.Path().string()}, {"NO_AT_BRIDGE", "1"},
+                                                  {"GSETTINGS_BACKEND", "memory"}, {"GDK_BACKEND", "x11"}});
+        if (!other) return 1;
+      }
+      const pid_t pid = program ? program->Pid() : other->Pid();
+      auto running = [&] { return program ? program->Running() : other->Running(); };
+      const auto frame = SettledFrame(screen, pid, which < 2 ? "brindlewick Puzzle" : "Fifteen", started, running);
+      if (!frame) {
+        std::fprintf(stderr, "no settled first frame (%d)\n", which);
+        return 1;
+      }
+      (which == 0 ? ours : which == 1 ? oursBig : theirs).push_back(*frame);
+      program.reset();
+      if (other) other->Stop();
+    }
+  }
+  Print("first settled frame, built-in picture", ours);
+  Print("first settled frame, stored 1920 x 1080 photo", oursBig);
+  Print("first settled frame, SGT Fifteen", theirs);
+  const Summary a = Summarise(ours);
+  if (!oursBig.empty()) std::printf("stored photo / built-in: %.2f\n", Summarise(oursBig).median / a.median);
+  if (!theirs.empty()) std::printf("built-in / SGT Fifteen: %.2f\n", a.median / Summarise(theirs).median);
+  if (!fifteen) std::printf("SGT Fifteen is not installed (tools/install-deps.sh bench)\n");
+  return 0;
+}
+
+int MeasureIdle(int seconds) {
+  VirtualDisplay display;
+  std::string error;
+  if (!display.Start(&error, "1920x1200x24")) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  XTools x(display.Name());
+  Screen screen(display.Name());
+  TempDir pictures;
+  const std::string big = BigPicture(pictures);
+  for (const std::string& picture : {std::string(), big}) {
+    TempDir home;
+    DesktopProgram program(x, home.Path(), kStartSecond);
+    if (!picture.empty()) StorePicture(program, picture);
+    if (!program.Start(&error)) return 1;
+    std::optional<::Window> window;
+    const auto started = Clock::now();
+    while (!window && Clock::now() - started < std::chrono::seconds(60)) window = screen.FindWindow("brindlewick Puzzle");
+    if (!window) return 1;
+    std::this_thread::sleep_for(milliseconds(2000));
+    screen.Focus(*window);
+    screen.Key(XK_F2);
+    std::this_thread::sleep_for(milliseconds(1500));
+    DamageWatch damage(display.Name(), std::to_string(*window));
+    damage.Collect(milliseconds(100));  // the server's first report covers the whole window
+    const double before = CpuMilliseconds(program.Pid());
+    const std::vector<Rect> drawn = damage.Collect(milliseconds(1000L * seconds));
+    const double cpu = CpuMilliseconds(program.Pid()) - before;
+    if (std::getenv("MEASURE_SHOW_RECTS") != nullptr) {
+      for (const Rect& r : drawn) std::printf("  %d,%d %dx%d\n", r.left, r.top, r.Width(), r.Height());
+    }
+    std::printf("idle %d s with the clock running, %s: CPU %.1f ms, %zu rectangles drawn, %lld pixels\n", seconds,
+                picture.empty() ? "built-in picture" : "1920 x 1080 photo", cpu, drawn.size(),
+                static_cast<long long>(Area(drawn)));
+
+  }
   return 0;
 }
 
@@ -310,5 +492,8 @@ int Measure(int runs, int slides) {
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   const int slides = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
-  return puzzle::e2e::Measure(runs, slides);
+  const int idleSeconds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 30;
+  if (const int failed = puzzle::e2e::Measure(runs, slides)) return failed;
+  if (const int failed = puzzle::e2e::MeasureStartUp(runs)) return failed;
+  return puzzle::e2e::MeasureIdle(idleSeconds);
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "resources/resource_tables.h"
+#include "shell/text/utf8.h"
 #include "toolkit/platform_codes.h"
 
 namespace puzzle {
@@ -71,9 +72,9 @@ class ScriptedDialog : public DialogWindow {
  public:
   explicit ScriptedDialog(DialogRecord& record) : record_(record) {}
   void SetItemText(int32_t id, std::string_view text) override { record_.texts[id] = std::string(text); }
-  std::string GetItemText(int32_t id, size_t maxChars) override {
+  std::string GetItemText(int32_t id, size_t maxBytes) override {
     const std::string& text = record_.texts[id];
-    return text.substr(0, std::min(maxChars, text.size()));
+    return text.substr(0, utf8::Fit(text, maxBytes));
   }
   void EndDialog(intptr_t result) override {
     record_.ended = true;
@@ -382,6 +383,8 @@ std::unique_ptr<RegistryKey> HeadlessHost::CreateSettingsKey(std::string_view pa
   registry.keys[std::string(path)];
   return std::make_unique<MemoryKey>(registry, std::string(path));
 }
+
+size_t HeadlessHost::FitText(std::string_view text, size_t maxBytes) { return utf8::Fit(text, maxBytes); }
 
 bool HeadlessHost::ReadClassRegistration(std::string_view, char* buffer, uint32_t size) {
   if (!helpRegistration || size == 0) return false;

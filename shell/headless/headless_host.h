@@ -135,6 +135,8 @@ class HeadlessHost : public Host {
   std::optional<std::string> GetOpenFileName(const OpenFileRequest& request) override;
   void OpenWebAddress(std::string_view address) override { openedAddresses.emplace_back(address); }
   std::unique_ptr<RegistryKey> CreateSettingsKey(std::string_view path, std::string_view className) override;
+  // Texts are UTF-8, as on the desktop this host stands in for.
+  size_t FitText(std::string_view text, size_t maxBytes) override;
   bool ReadClassRegistration(std::string_view subKey, char* buffer, uint32_t size) override;
   HelpHandle LoadLibrary(std::string_view path) override;
   HelpHandle GetProcAddress(HelpHandle library, uint32_t ordinal) override;

@@ -183,7 +183,7 @@ std::optional<DecodedImage> DecodeJpeg(const std::vector<uint8_t>& first, ByteSo
   if (!Decompress(*d, first, more, largest, header, image)) return std::nullopt;
   d.reset();
   const ImageSize upright = FitWithin(Oriented(header.stored, header.orientation), largest);
-  image = Downscale(image, Oriented(upright, header.orientation));
+  image = Downscale(std::move(image), Oriented(upright, header.orientation));
   return Orient(std::move(image), header.orientation);
 }
 

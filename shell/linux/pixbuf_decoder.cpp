@@ -16,6 +16,7 @@
 #include "shell/linux/jpeg_decoder.h"
 #include "shell/pictures/downscale.h"
 #include "shell/pictures/fit.h"
+#include "shell/pictures/metafile.h"
 #include "shell/pictures/orientation.h"
 #include "shell/pictures/targa.h"
 
@@ -33,36 +34,16 @@ constexpr uint64_t kMaxFileBytes = uint64_t{1} << 30;
 // A metafile is read whole before it's drawn; one this big is no picture a player made.
 constexpr size_t kMaxMetafileBytes = size_t{64} << 20;
 
-// Windows shows a placeable metafile at this many pixels per inch.
-constexpr int64_t kMetafileDpi = 96;
-
 struct Size {
   int64_t width = 0;
   int64_t height = 0;
 };
 
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-int16_t S16(const uint8_t* p) { return static_cast<int16_t>(U16(p)); }
 uint32_t U32(const uint8_t* p) { return U16(p) | (static_cast<uint32_t>(U16(p + 2)) << 16); }
 
 bool StartsWith(const std::vector<uint8_t>& data, const char* magic, size_t magicSize) {
   return data.size() >= magicSize && std::memcmp(data.data(), magic, magicSize) == 0;
-}
-
-constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr size_t kPlaceableHeaderBytes = 22;
-constexpr size_t kMetaHeaderBytes = 18;
-
-bool IsPlaceable(const std::vector<uint8_t>& data) {
-  return data.size() >= kPlaceableHeaderBytes && U32(data.data()) == kPlaceableKey;
-}
-
-bool IsMetafile(const std::vector<uint8_t>& data) {
-  if (IsPlaceable(data)) return true;
-  // A bare header: memory or disk metafile, nine words long, Windows 3.0 or earlier.
-  const uint8_t* d = data.data();
-  return data.size() >= kMetaHeaderBytes && (U16(d) == 1 || U16(d) == 2) && U16(d + 2) == 9 &&
-         (U16(d + 4) == 0x0100 || U16(d + 4) == 0x0300);
 }
 
 // The bitmap loader sets aside as much memory as the header claims to take, before it
@@ -79,39 +60,13 @@ std::optional<Size> BitmapSize(const std::vector<uint8_t>& data) {
   return Size{static_cast<int32_t>(U32(&data[18])), std::llabs(static_cast<int32_t>(U32(&data[22])))};
 }
 
-// The metafile loader never states a size: left alone it picks one from the drawing, and a
-// crafted file can make that gigabytes. So we choose the size and ask for it: the placeable
-// header's box at 96 dpi, or else the window extent, one unit a pixel.
-//
-// libwmf reports damage on stderr as it plays, so a file whose records don't run whole from
-// the header to the end record gets no size and never reaches it.
-std::optional<Size> MetafileSize(const std::vector<uint8_t>& data) {
-  const bool placeable = IsPlaceable(data);
-  size_t at = placeable ? kPlaceableHeaderBytes : 0;
-  if (data.size() < at + kMetaHeaderBytes || U16(&data[at + 2]) != 9) return std::nullopt;
-  const uint32_t longestRecord = U32(&data[at + 12]);
-  at += kMetaHeaderBytes;
-
-  std::optional<Size> windowExtent;
-  for (;;) {
-    if (data.size() - at < 6) return std::nullopt;
-    const uint32_t words = U32(&data[at]);
-    const uint16_t function = U16(&data[at + 4]);
-    if (words < 3 || words > longestRecord || words > (data.size() - at) / 2) return std::nullopt;
-    if (function == 0) break;                                  // META_EOF
-    if (function == 0x020C && words >= 5 && !windowExtent) {  // META_SETWINDOWEXT: height, width
-      windowExtent = Size{std::llabs(S16(&data[at + 8])), std::llabs(S16(&data[at + 6]))};
-    }
-    at += static_cast<size_t>(words) * 2;
-  }
-
-  if (!placeable) return windowExtent;
-  const int64_t unitsPerInch = U16(&data[14]);
-  if (unitsPerInch == 0) return std::nullopt;
-  auto pixels = [unitsPerInch](int64_t from, int64_t to) {
-    return (std::llabs(to - from) * kMetafileDpi + unitsPerInch / 2) / unitsPerInch;
-  };
-  return Size{pixels(S16(&data[6]), S16(&data[10])), pixels(S16(&data[8]), S16(&data[12]))};
+// The metafile loader never states a size: we choose it (shell/pictures/metafile.h) and ask
+// for it. libwmf reports damage on stderr as it plays, so a file whose records don't run
+// whole never reaches it.
+std::optional<Size> MetafileSizeBeforeLoading(const std::vector<uint8_t>& data) {
+  const std::optional<MetafileExtent> extent = MetafileSize(data);
+  if (!extent) return std::nullopt;
+  return Size{extent->width, extent->height};
 }
 
 enum class Kind { Loader, Jpeg, Targa, Metafile };
@@ -129,7 +84,7 @@ constexpr Format kJpeg{Kind::Jpeg, nullptr, nullptr};
 constexpr Format kPng{Kind::Loader, "png", nullptr};
 constexpr Format kTga{Kind::Targa, nullptr, nullptr};
 constexpr Format kTiff{Kind::Loader, "tiff", nullptr};
-constexpr Format kWmf{Kind::Metafile, "wmf", MetafileSize};
+constexpr Format kWmf{Kind::Metafile, "wmf", MetafileSizeBeforeLoading};
 
 const Format* Sniff(const std::vector<uint8_t>& data) {
   if (StartsWith(data, "\x89PNG\r\n\x1a\n", 8)) return &kPng;
@@ -458,7 +413,8 @@ std::optional<DecodedImage> PixbufDecoder::Decode(const char* path) {
       if (!opened.file.ReadRest(opened.data, kMaxFileBytes)) return std::nullopt;
       std::optional<DecodedImage> image = DecodeTarga(opened.data.data(), opened.data.size());
       if (!image) return std::nullopt;
-      return Downscale(std::move(*image), FitWithin(ImageSize{image->width, image->height}, largest_));
+      const ImageSize fitted = FitWithin(ImageSize{image->width, image->height}, largest_);
+      return Downscale(std::move(*image), fitted);
     }
     default:
       return DecodeWithLoader(opened, largest_);

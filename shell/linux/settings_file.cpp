@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "shell/text/utf8.h"
 #include "toolkit/platform_codes.h"
 
 // The file, as the registry editor exports a key:
@@ -34,7 +35,8 @@
 //
 // Replacing the file: under an exclusive flock() of the lock file beside it, the writer
 // reads the file afresh, changes its one value, writes a temporary file in the same folder,
-// syncs it, renames it over the file and syncs the folder. Readers take the lock shared;
+// syncs it, renames it over the file and syncs the folder. A file that is a symbolic link
+// is replaced where the link leads, the temporary file beside it. Readers take the lock shared;
 // they would see a whole file even without it, since a rename never shows half of one.
 // flock() rather than fcntl() locks, because its locks belong to the open file and not to
 // the process: two keys open in one process keep each other out too, and closing one
@@ -62,8 +64,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The registry's answer to a malformed request or a value too large to keep.
-constexpr int32_t kErrorInvalidParameter = 87;
 constexpr size_t kMaxNameLength = 16383;
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
@@ -114,41 +114,6 @@ bool HasControlBytes(std::string_view text, bool tabAllowed) {
     if (IsControl(static_cast<unsigned char>(c)) && !(tabAllowed && c == '\t')) return true;
   }
   return false;
-}
-
-bool IsValidUtf8(const uint8_t* bytes, size_t size) {
-  size_t i = 0;
-  while (i < size) {
-    const uint8_t lead = bytes[i];
-    size_t extra = 0;
-    uint32_t codePoint = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1;
-      codePoint = lead & 0x1Fu;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2;
-      codePoint = lead & 0x0Fu;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3;
-      codePoint = lead & 0x07u;
-    } else {
-      return false;
-    }
-    if (size - i <= extra) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      if ((bytes[i + k] & 0xC0) != 0x80) return false;
-      codePoint = (codePoint << 6) | (bytes[i + k] & 0x3Fu);
-    }
-    static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (codePoint < kSmallest[extra] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-      return false;
-    }
-    i += extra + 1;
-  }
-  return true;
 }
 
 std::optional<uint32_t> ParseHexNumber(std::string_view digits, size_t maxDigits) {
@@ -539,7 +504,7 @@ bool IsPlainString(const std::vector<uint8_t>& data) {
   for (size_t i = 0; i + 1 < data.size(); ++i) {
     if (IsControl(data[i])) return false;
   }
-  return IsValidUtf8(data.data(), data.size() - 1);
+  return utf8::IsValid(std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1));
 }
 
 std::string HexList(std::string out, const std::vector<uint8_t>& data) {
@@ -690,6 +655,22 @@ std::optional<fs::path> AsideName(const fs::path& file) {
 
 bool IsStorableName(std::string_view name) { return name.size() <= kMaxNameLength && !HasControlBytes(name, false); }
 
+// Where a save has to go: the file itself, or, when it is a symbolic link (a dotfiles
+// folder), the file the link leads to, so that the link stays and its target is updated.
+fs::path WriteTarget(const fs::path& file) {
+  fs::path target = file;
+  // As many hops as the system itself follows before it gives up.
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return target;
+    std::error_code error;
+    const fs::path next = fs::read_symlink(target, error);
+    if (error) return target;
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  return target;
+}
+
 fs::path LockPath(const fs::path& file) {
   fs::path lock = file;
   lock += ".lock";
@@ -707,7 +688,7 @@ class FileKey final : public RegistryKey {
   }
 
   int32_t QueryValue(std::string_view name, uint32_t* type, uint8_t* data, uint32_t* size) override {
-    if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
+    if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
     const Loaded loaded = Read();
     const Value* value = loaded.state == FileState::Parsed ? loaded.document.Find(name) : nullptr;
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -728,14 +709,17 @@ class FileKey final : public RegistryKey {
   }
 
   int32_t SetValue(std::string_view name, uint32_t type, const uint8_t* data, uint32_t size) override {
-    if ((data == nullptr && size > 0) || !IsStorableName(name)) return kErrorInvalidParameter;
+    if ((data == nullptr && size > 0) || !IsStorableName(name)) return ERROR_INVALID_PARAMETER;
     // The folders again: the player may have removed them while the game ran.
     if (!MakeDirectories(file_.parent_path())) return ERROR_ACCESS_DENIED;
     FileLock lock(lock_, LOCK_EX);
     if (!lock.Held()) return ERROR_ACCESS_DENIED;
-    RemoveAbandonedTemporaries(file_);
+    // The temporary file, and a damaged file kept aside, go beside the target: a rename
+    // onto the link itself would replace it.
+    const fs::path target = WriteTarget(file_);
+    RemoveAbandonedTemporaries(target);
 
-    Loaded loaded = LoadFile(file_, keyPath_);
+    Loaded loaded = LoadFile(target, keyPath_);
     // A file we couldn't read may hold records: never replace it unseen.
     if (loaded.state == FileState::Unreadable) return ERROR_ACCESS_DENIED;
     const bool keepAside = loaded.state == FileState::NotUnderstood || loaded.document.damaged;
@@ -749,24 +733,24 @@ class FileKey final : public RegistryKey {
     document.Set(name, type, std::move(bytes));
     const std::string text = Serialize(document, keyPath_);
     // A file we would refuse to read back must not be written.
-    if (text.size() > SettingsFile::kMaxFileSize) return kErrorInvalidParameter;
+    if (text.size() > SettingsFile::kMaxFileSize) return ERROR_INVALID_PARAMETER;
 
-    const auto temporary = WriteTemporary(file_, text);
+    const auto temporary = WriteTemporary(target, text);
     if (!temporary) return ERROR_ACCESS_DENIED;
     std::optional<fs::path> aside;
     if (keepAside) {
-      aside = AsideName(file_);
-      if (!aside || ::rename(file_.c_str(), aside->c_str()) != 0) {
+      aside = AsideName(target);
+      if (!aside || ::rename(target.c_str(), aside->c_str()) != 0) {
         ::unlink(temporary->c_str());
         return ERROR_ACCESS_DENIED;
       }
     }
-    if (::rename(temporary->c_str(), file_.c_str()) != 0) {
+    if (::rename(temporary->c_str(), target.c_str()) != 0) {
       ::unlink(temporary->c_str());
-      if (aside) ::rename(aside->c_str(), file_.c_str());
+      if (aside) ::rename(aside->c_str(), target.c_str());
       return ERROR_ACCESS_DENIED;
     }
-    SyncDirectory(file_.parent_path());
+    SyncDirectory(target.parent_path());
     return ERROR_SUCCESS;
   }
 

@@ -9,6 +9,7 @@
 #include <wx/textctrl.h>
 #include <wx/valtext.h>
 
+#include "shell/wx/wx_modal.h"
 #include "shell/wx/wx_resources.h"
 #include "toolkit/platform_codes.h"
 
@@ -17,6 +18,19 @@ namespace puzzle {
 namespace {
 
 constexpr int kFirstControlId = 20000;
+
+// A template's edit field. The theme's entries are padded for touch-sized fields; the
+// templates' are 12 to 14 units high and 20 wide, so the padding goes down to what leaves
+// their whole content in view, as a classic edit control shows it.
+class TemplateField : public wxTextCtrl {
+ public:
+  TemplateField(wxWindow* parent, int id, const wxString& text, const wxPoint& at, const wxSize& size)
+      : wxTextCtrl(parent, id, text, at, size, wxBORDER_SIMPLE) {
+#ifdef __WXGTK3__
+    GTKApplyCssStyle("entry { min-height: 0; padding: 0 2px; border-radius: 0; }");
+#endif
+  }
+};
 
 class TemplateDialog : public wxDialog, public DialogWindow {
  public:
@@ -31,6 +45,7 @@ class TemplateDialog : public wxDialog, public DialogWindow {
     SetFont(wxFont(wxFontInfo(spec.fontPoints).Family(wxFONTFAMILY_SWISS).FaceName("Liberation Sans")));
     SetClientSize(ConvertDialogToPixels(wxSize(spec.width, spec.height)));
     for (const ControlSpec& control : spec.controls) AddControl(control);
+    AlignLabelsWithFields();
     Bind(wxEVT_BUTTON, &TemplateDialog::OnButton, this);
     Bind(wxEVT_CHAR_HOOK, &TemplateDialog::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, &TemplateDialog::OnClose, this);
@@ -100,7 +115,7 @@ class TemplateDialog : public wxDialog, public DialogWindow {
         break;
       }
       case ControlKind::Edit: {
-        auto* edit = new wxTextCtrl(this, id, text, at, size, wxBORDER_SIMPLE);
+        auto* edit = new TemplateField(this, id, text, at, size);
         if ((control.style & ES_NUMBER) != 0) edit->SetValidator(wxTextValidator(wxFILTER_DIGITS));
         // Without horizontal scrolling typing stops when the field is full.
         if ((control.style & ES_AUTOHSCROLL) == 0) edit->SetMaxLength(std::max(1, (size.x - 4) / GetCharWidth()));
@@ -113,6 +128,24 @@ class TemplateDialog : public wxDialog, public DialogWindow {
           button->SetDefault();
           defaultButton_ = control.id;
         }
+        break;
+      }
+    }
+  }
+
+  // A label left of a field on its row stands on the field's line of text, which the field
+  // centres in its height, rather than at the field's top.
+  void AlignLabelsWithFields() {
+    for (wxWindow* child : GetChildren()) {
+      auto* label = dynamic_cast<wxStaticText*>(child);
+      if (label == nullptr) continue;
+      const wxRect l = label->GetRect();
+      for (wxWindow* other : GetChildren()) {
+        auto* field = dynamic_cast<wxTextCtrl*>(other);
+        if (field == nullptr) continue;
+        const wxRect f = field->GetRect();
+        if (l.GetRight() >= f.GetLeft() || l.GetBottom() < f.GetTop() || l.GetTop() > f.GetBottom()) continue;
+        label->Move(l.x, f.y + (f.height - GetCharHeight()) / 2);
         break;
       }
     }
@@ -183,7 +216,7 @@ class TemplateDialog : public wxDialog, public DialogWindow {
 }  // namespace
 
 intptr_t RunTemplateDialog(wxWindow* owner, const DialogSpec& spec, DialogProcedure procedure) {
-  auto* dialog = new TemplateDialog(owner, spec, std::move(procedure));
+  auto* dialog = new TemplateDialog(ModalOwner(owner), spec, std::move(procedure));
   const intptr_t result = dialog->Run();
   dialog->Destroy();
   return result;

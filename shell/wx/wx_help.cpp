@@ -4,6 +4,7 @@
 #include <wx/filename.h>
 #include <wx/filesys.h>
 #include <wx/fs_zip.h>
+#include <wx/html/helpfrm.h>
 #include <wx/html/helpwnd.h>
 #include <wx/notebook.h>
 #include <wx/treectrl.h>
@@ -29,6 +30,28 @@ Control* FindControl(wxWindow* window) {
   return nullptr;
 }
 
+// Lays the help window out at its own size before it is first shown. Left to itself it lays
+// its navigation pages out at the 20 x 20 pixels they are made with, and the index list,
+// already holding its entries, gets less height than its scroll bar needs, which GTK
+// reports on standard error every time help opens.
+class HelpController : public wxHtmlHelpController {
+ public:
+  using wxHtmlHelpController::wxHtmlHelpController;
+
+ protected:
+  wxHtmlHelpFrame* CreateHelpFrame(wxHtmlHelpData* data) override {
+    wxHtmlHelpFrame* frame = wxHtmlHelpController::CreateHelpFrame(data);
+    frame->Layout();
+    if (auto* pages = FindControl<wxNotebook>(frame)) {
+      for (size_t i = 0; i < pages->GetPageCount(); ++i) {
+        pages->GetPage(i)->SetSize(pages->GetClientSize());
+        pages->GetPage(i)->Layout();
+      }
+    }
+    return frame;
+  }
+};
+
 }  // namespace
 
 std::unique_ptr<HelpBook> HelpBook::Find() {
@@ -52,7 +75,7 @@ bool HelpBook::Show(wxWindow* owner, uint32_t command) {
       wxFileSystem::AddHandler(new wxZipFSHandler);
       zipHandler = true;
     }
-    auto controller = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, owner);
+    auto controller = std::make_unique<HelpController>(wxHF_DEFAULT_STYLE, owner);
     if (!controller->AddBook(wxFileName(path_), false)) return false;
     // The window is titled with the book's title, as the help viewer titles it elsewhere,
     // not "Help: <page>"; "%.0s" takes the page title wx hands the format and prints none of it.

@@ -1,16 +1,23 @@
 #include "shell/wx/wx_host.h"
 
+#include <algorithm>
 #include <ctime>
 
+#include <cairo.h>
 #include <wx/dcclient.h>
+#include <wx/display.h>
 #include <wx/filedlg.h>
 #include <wx/log.h>
 #include <wx/utils.h>
 
 #include "resources/resource_tables.h"
+#include "shell/linux/file_patterns.h"
 #include "shell/linux/settings_file.h"
+#include "shell/pictures/fit.h"
 #include "shell/wx/wx_dialogs.h"
 #include "shell/wx/wx_help.h"
+#include "shell/wx/wx_message_box.h"
+#include "shell/wx/wx_modal.h"
 #include "shell/wx/wx_resources.h"
 #include "toolkit/platform_codes.h"
 
@@ -133,15 +140,7 @@ GameCanvas::GameCanvas(wxWindow* parent, WxHost& host)
 
 void GameCanvas::OnPaint(wxPaintEvent&) {
   wxPaintDC dc(this);
-  const wxRegion update = GetUpdateRegion();
-  // Areas this host refreshed itself only need showing; anything else the platform
-  // exposed (or the program invalidated) is the program's to repaint first.
-  if (host_.TakePresentedArea(update.GetBox())) {
-    wxRegion exposed(update);
-    host_.PaintRequested(exposed.GetBox());
-  }
-  for (wxRegionIterator it(update); it; ++it) host_.Blit(dc, it.GetRect());
-  host_.FrameShown();
+  host_.Paint(dc, GetUpdateRegion());
 }
 
 void GameCanvas::OnMouse(wxMouseEvent& event) {
@@ -229,6 +228,13 @@ void MainFrame::OnMenu(wxCommandEvent& event) {
 }
 
 void MainFrame::OnCharHook(wxKeyEvent& event) {
+  // Keys typed in another window (help, a dialog, the file chooser) are that window's,
+  // even where its events pass through this frame as its parent.
+  auto* origin = dynamic_cast<wxWindow*>(event.GetEventObject());
+  if (origin == nullptr || wxGetTopLevelParent(origin) != this) {
+    event.Skip();
+    return;
+  }
   const uint32_t key = VirtualKey(event);
   // Alt combinations and F10 belong to the menu bar, as they do everywhere.
   if (key == 0 || event.AltDown() || key == VK_F1 + 9) {
@@ -258,6 +264,7 @@ WxHost::WxHost() : factory_(nullptr, &fonts_), target_(nullptr) {}
 WxHost::~WxHost() { DestroyFrame(); }
 
 void WxHost::DestroyFrame() {
+  direct_.reset();
   timers_.clear();
   help_.reset();
   if (frame_ != nullptr) {
@@ -269,7 +276,25 @@ void WxHost::DestroyFrame() {
 bool WxHost::CreateMainWindow(const MainWindowSpec& spec) {
   background_ = spec.backgroundRgb;
   frame_ = new MainFrame(*this, spec);
+  FitPicturesToScreen();
   return frame_ != nullptr;
+}
+
+void WxHost::FitPicturesToScreen() {
+  // The window opens on the display the pointer is on, or the first.
+  int index = wxDisplay::GetFromPoint(wxGetMousePosition());
+  if (index == wxNOT_FOUND) index = 0;
+  if (static_cast<unsigned>(index) >= wxDisplay::GetCount()) return;
+  const wxRect work = wxDisplay(static_cast<unsigned>(index)).GetClientArea();
+  // The frame and the menu bar take their share; before the window manager has framed the
+  // window its borders are not known, so a title bar and thin borders are allowed for.
+  // FIXME: a window moved to a smaller screen later keeps the pictures it has.
+  const wxSize outer = frame_->GetSize();
+  const wxSize inner = frame_->GetClientSize();
+  const int menuBar = frame_->GetMenuBar() != nullptr ? frame_->GetMenuBar()->GetBestSize().y : 0;
+  const int extraWidth = std::max(outer.x - inner.x, 2 * kAssumedBorder);
+  const int extraHeight = std::max(outer.y - inner.y, menuBar + kAssumedTitleBar + 2 * kAssumedBorder);
+  decoder_.SetLargestPicture(LargestPictureFor(ImageSize{work.width - extraWidth, work.height - extraHeight}));
 }
 
 bool WxHost::SetUpDrawing() {
@@ -294,13 +319,15 @@ void WxHost::WindowClosed() {
 
 void WxHost::Invalidate(const wxRect& area, bool erase) {
   if (frame_ == nullptr || area.IsEmpty()) return;
-  pendingPaint_ = pendingPaint_ ? pendingPaint_->Union(area) : area;
+  programPaint_ = programPaint_ ? programPaint_->Union(area) : area;
   pendingErase_ = pendingErase_ || erase;
   frame_->Canvas()->RefreshRect(area, false);
 }
 
 void WxHost::ShowMainWindow(int32_t showCommand) {
   frame_->Show();
+  // Now that the canvas has its window, and before that is first painted.
+  direct_ = X11Presenter::For(*frame_->Canvas());
   if (showCommand == SW_SHOWMINIMIZED) frame_->Iconize(true);
   frame_->Canvas()->SetFocus();
   Invalidate(frame_->Canvas()->GetClientRect(), true);
@@ -309,7 +336,7 @@ void WxHost::ShowMainWindow(int32_t showCommand) {
 void WxHost::UpdateMainWindow() {
   // The first paint is the program's at once; what it draws is shown with the next
   // paint of the canvas.
-  if (pendingPaint_) PaintRequested(wxRect());
+  if (programPaint_) PaintRequested(wxRect());
 }
 
 void WxHost::ResizeClient(int32_t width, int32_t height) {
@@ -353,18 +380,10 @@ void WxHost::FrameShown() {
   });
 }
 
-bool WxHost::TakePresentedArea(const wxRect& area) {
-  // True when the area holds more than what this host refreshed itself.
-  wxRegion rest(area);
-  rest.Subtract(presented_);
-  presented_.Subtract(wxRegion(area));
-  return !rest.IsEmpty() || pendingPaint_.has_value();
-}
-
 void WxHost::PaintRequested(const wxRect& area) {
   if (handler_ == nullptr || destroyed_) return;
   wxRect whole = area;
-  if (pendingPaint_) whole = whole.IsEmpty() ? *pendingPaint_ : whole.Union(*pendingPaint_);
+  if (programPaint_) whole = whole.IsEmpty() ? *programPaint_ : whole.Union(*programPaint_);
   painting_ = whole;
   handler_->MainWndProc({WM_PAINT, 0, 0});
   painting_.reset();
@@ -373,7 +392,7 @@ void WxHost::PaintRequested(const wxRect& area) {
 Rect WxHost::BeginPaint() {
   const wxRect area = painting_.value_or(wxRect());
   if (pendingErase_) target_.EraseClient(background_);
-  pendingPaint_.reset();
+  programPaint_.reset();
   pendingErase_ = false;
   return Rect{area.x, area.y, area.x + area.width, area.y + area.height};
 }
@@ -382,28 +401,73 @@ void WxHost::EndPaint() {}
 
 void WxHost::PresentChanges() {
   if (frame_ == nullptr) return;
+  if (direct_ && painted_ && showing_ == nullptr && !destroyed_) {
+    const std::vector<Rect> damage = target_.TakeDamage();
+    for (size_t i = 0; i < damage.size(); ++i) {
+      // A rectangle drawn over again later in the same render (a cell filled, then its
+      // tile copied on it) goes to the display once.
+      const Rect& r = damage[i];
+      const bool again = std::any_of(damage.begin() + static_cast<ptrdiff_t>(i) + 1, damage.end(),
+                                     [&](const Rect& later) { return Intersect(r, later) == r; });
+      if (again) continue;
+      const wxRect area = ToWx(r);
+      direct_->Show(target_.Backing(), area);
+      presentedPixels_ += static_cast<uint64_t>(area.width) * static_cast<uint64_t>(area.height);
+    }
+    direct_->Flush();
+    return;
+  }
   for (const Rect& r : target_.TakeDamage()) {
-    const wxRect area = ToWx(r);
-    presented_.Union(area);
-    frame_->Canvas()->RefreshRect(area, false);
+    wxRegion area(ToWx(r));
+    // What the paint under way shows anyway needs no paint of its own.
+    if (showing_ != nullptr) area.Subtract(*showing_);
+    if (area.IsEmpty()) continue;
+    queued_.Union(area);
+    for (wxRegionIterator it(area); it; ++it) frame_->Canvas()->RefreshRect(it.GetRect(), false);
   }
 }
 
-void WxHost::Blit(wxDC& dc, const wxRect& requested) {
-  const wxRect area = requested.Intersect(wxRect(0, 0, target_.Width(), target_.Height()));
-  if (area.IsEmpty()) return;
-  wxImage image(area.width, area.height, false);
-  unsigned char* out = image.GetData();
-  const SoftwareSurface& pixels = target_.Backing();
-  for (int y = 0; y < area.height; ++y) {
-    const uint32_t* row = pixels.Row(area.y + y) + area.x;
-    for (int x = 0; x < area.width; ++x) {
-      *out++ = static_cast<unsigned char>(row[x] >> 16);
-      *out++ = static_cast<unsigned char>(row[x] >> 8);
-      *out++ = static_cast<unsigned char>(row[x]);
-    }
+void WxHost::Paint(wxDC& dc, const wxRegion& update) {
+  // What this host queued only needs showing: the backing store holds it. Anything else
+  // was exposed by the platform (or invalidated by the program), and the program paints
+  // it first. Nothing here queues another paint of the same area, so an idle window
+  // draws nothing.
+  wxRegion exposed(update);
+  exposed.Subtract(queued_);
+  queued_.Subtract(update);
+  if (!exposed.IsEmpty() || programPaint_) {
+    showing_ = &update;
+    PaintRequested(exposed.IsEmpty() ? wxRect() : exposed.GetBox());
+    showing_ = nullptr;
   }
-  dc.DrawBitmap(wxBitmap(image), area.x, area.y, false);
+  Show(dc, update);
+  FrameShown();
+  painted_ = true;
+}
+
+void WxHost::Show(wxDC& dc, const wxRegion& update) {
+  auto* cr = static_cast<cairo_t*>(dc.GetImpl()->GetCairoContext());
+  SoftwareSurface& pixels = target_.Backing();
+  if (cr == nullptr || pixels.Width() <= 0 || pixels.Height() <= 0) return;
+  // The backing store's 0x00RRGGBB words are cairo's RGB24 as they are: shown without a
+  // copy or a conversion, clipped to what needs showing.
+  cairo_surface_t* backing = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(pixels.Row(0)), CAIRO_FORMAT_RGB24, pixels.Width(), pixels.Height(),
+      pixels.Width() * static_cast<int>(sizeof(uint32_t)));
+  cairo_save(cr);
+  for (wxRegionIterator it(update); it; ++it) {
+    const wxRect r = it.GetRect();
+    cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+    presentedPixels_ += static_cast<uint64_t>(r.width) * static_cast<uint64_t>(r.height);
+  }
+  cairo_clip(cr);
+  cairo_set_source_surface(cr, backing, 0, 0);
+  // Scaled screens show each pixel as a crisp block.
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_restore(cr);
+  cairo_surface_destroy(backing);
 }
 
 void WxHost::CheckMenuRadioItem(uint32_t first, uint32_t last, uint32_t chosen) {
@@ -464,21 +528,8 @@ bool WxHost::KeyIsDown(uint32_t virtualKey) {
 int64_t WxHost::CurrentTime() { return static_cast<int64_t>(std::time(nullptr)); }
 
 int32_t WxHost::MessageBox(bool ownedByMainWindow, std::string_view text, std::string_view caption, uint32_t flags) {
-  long style = wxCENTRE;
-  if ((flags & MB_TYPEMASK) == MB_YESNO) {
-    style |= wxYES_NO | ((flags & MB_DEFMASK) == MB_DEFBUTTON2 ? wxNO_DEFAULT : wxYES_DEFAULT);
-  } else {
-    style |= wxOK;
-  }
-  if ((flags & MB_ICONMASK) == MB_ICONEXCLAMATION) style |= wxICON_EXCLAMATION;
   wxWindow* owner = ownedByMainWindow && frame_ != nullptr && !destroyed_ ? frame_ : nullptr;
-  wxMessageDialog box(owner, FromProgramText(text), FromProgramText(caption), style);
-  switch (box.ShowModal()) {
-    case wxID_YES: return IDYES;
-    case wxID_NO: return IDNO;
-    case wxID_CANCEL: return IDCANCEL;
-    default: return IDOK;
-  }
+  return RunMessageBox(owner, text, caption, flags);
 }
 
 intptr_t WxHost::DialogBox(int32_t templateId, DialogProcedure procedure) {
@@ -490,20 +541,12 @@ intptr_t WxHost::DialogBox(int32_t templateId, DialogProcedure procedure) {
 std::optional<std::string> WxHost::GetOpenFileName(const OpenFileRequest& request) {
   wxString wildcard;
   for (const auto& [text, patterns] : request.filters) {
-    // The file chooser matches case: offer the capitalised spellings too.
-    wxString all;
-    wxString rest = wxString::FromUTF8(patterns);
-    while (!rest.empty()) {
-      const wxString pattern = rest.BeforeFirst(';');
-      rest = rest.AfterFirst(';');
-      all += (all.empty() ? "" : ";") + pattern + ";" + pattern.Upper();
-    }
     if (!wildcard.empty()) wildcard += "|";
-    wildcard += wxString::FromUTF8(text) + "|" + all;
+    wildcard += wxString::FromUTF8(text) + "|" + wxString::FromUTF8(ChooserPatterns(patterns));
   }
   long style = wxFD_OPEN;
   if (request.fileMustExist) style |= wxFD_FILE_MUST_EXIST;
-  wxFileDialog dialog(frame_, wxFileSelectorPromptStr, wxEmptyString, wxEmptyString, wildcard, style);
+  wxFileDialog dialog(ModalOwner(frame_), wxFileSelectorPromptStr, wxEmptyString, wxEmptyString, wildcard, style);
   dialog.SetFilterIndex(request.filterIndex - 1);
   if (dialog.ShowModal() != wxID_OK) return std::nullopt;
   const std::string path = dialog.GetPath().utf8_string();

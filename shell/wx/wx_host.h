@@ -11,6 +11,8 @@
 #include "shell/fonts/freetype_rasterizer.h"
 #include "shell/host.h"
 #include "shell/linux/pixbuf_decoder.h"
+#include "shell/text/utf8.h"
+#include "shell/wx/x11_presenter.h"
 #include "toolkit/builtin_bitmaps.h"
 #include "toolkit/software_surface.h"
 
@@ -89,6 +91,7 @@ class WxHost : public Host {
   std::optional<std::string> GetOpenFileName(const OpenFileRequest& request) override;
   void OpenWebAddress(std::string_view address) override;
   std::unique_ptr<RegistryKey> CreateSettingsKey(std::string_view path, std::string_view className) override;
+  size_t FitText(std::string_view text, size_t maxBytes) override { return utf8::Fit(text, maxBytes); }
   bool ReadClassRegistration(std::string_view subKey, char* buffer, uint32_t size) override;
   HelpHandle LoadLibrary(std::string_view path) override;
   HelpHandle GetProcAddress(HelpHandle library, uint32_t ordinal) override;
@@ -97,13 +100,11 @@ class WxHost : public Host {
   // --- For the frame and the canvas ---------------------------------------------------
   // Hands a message to the program, with the default handling of what it leaves.
   void Dispatch(const Message& message);
-  // The program's WM_PAINT for an area the platform or the program asked to repaint.
-  void PaintRequested(const wxRect& area);
-  // Draws the backing store's pixels of an area onto the canvas.
-  void Blit(wxDC& dc, const wxRect& area);
-  bool TakePresentedArea(const wxRect& area);
-  // Called after each paint of the canvas.
-  void FrameShown();
+  // A paint of the canvas: the program repaints what was exposed, then the update region
+  // is shown from the backing store.
+  void Paint(wxDC& dc, const wxRegion& update);
+  // Pixels shown on the canvas since the start: what the window costs the display.
+  uint64_t PresentedPixels() const { return presentedPixels_; }
   void WindowClosed();
   MainFrame* Frame() const { return frame_; }
   // Keys held down: true when the key was up before.
@@ -114,7 +115,19 @@ class WxHost : public Host {
 
  private:
   class Timer;
+  // Allowed for the window manager's frame before it is known.
+  static constexpr int kAssumedTitleBar = 40;
+  static constexpr int kAssumedBorder = 8;
+
   void Invalidate(const wxRect& area, bool erase);
+  // Pictures larger than the screen's work area leaves room for are decoded smaller.
+  void FitPicturesToScreen();
+  // The program's WM_PAINT for an area the platform or the program asked to repaint.
+  void PaintRequested(const wxRect& area);
+  // Draws the backing store's pixels of the region onto the canvas.
+  void Show(wxDC& dc, const wxRegion& update);
+  // Called after each paint of the canvas.
+  void FrameShown();
 
   WindowHandler* handler_ = nullptr;
   MainFrame* frame_ = nullptr;
@@ -128,10 +141,18 @@ class WxHost : public Host {
   std::set<uint32_t> heldKeys_;
   std::map<uint32_t, std::unique_ptr<Timer>> timers_;
   std::vector<std::unique_ptr<Timer>> retired_;
-  std::optional<wxRect> pendingPaint_;
+  // What the program invalidated and has not painted yet, and whether it is erased first.
+  std::optional<wxRect> programPaint_;
   bool pendingErase_ = false;
+  // The rectangle of the WM_PAINT under way.
   std::optional<wxRect> painting_;
-  wxRegion presented_;
+  // Areas queued for showing, and the update region of the canvas paint under way.
+  wxRegion queued_;
+  const wxRegion* showing_ = nullptr;
+  uint64_t presentedPixels_ = 0;
+  // Once the canvas has been painted once, changes go straight to its X window when it has one.
+  std::unique_ptr<X11Presenter> direct_;
+  bool painted_ = false;
   bool quitPosted_ = false;
   int32_t quitCode_ = 0;
   bool destroyed_ = false;

@@ -5,6 +5,7 @@
 #include <wx/mstream.h>
 
 #include "resources/embedded.h"
+#include "shell/text/utf8.h"
 #include "toolkit/platform_codes.h"
 
 namespace puzzle {
@@ -40,18 +41,15 @@ const wxCursor& HandCursor() {
 }
 
 wxString FromProgramText(std::string_view text) {
-  wxString converted = wxString::FromUTF8(text.data(), text.size());
-  if (converted.empty() && !text.empty()) converted = wxString(text.data(), wxConvISO8859_1, text.size());
-  return converted;
+  // Bytes that are no UTF-8 (a hand-edited settings file) show as replacement characters.
+  const std::string valid = utf8::ReplaceBroken(text);
+  return wxString::FromUTF8(valid.data(), valid.size());
 }
 
 std::string ToProgramText(const wxString& text, size_t maxBytes) {
   std::string bytes = text.utf8_string();
-  if (bytes.size() <= maxBytes) return bytes;
-  size_t end = maxBytes;
-  // Back up over continuation bytes so no character is cut.
-  while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
-  return bytes.substr(0, end);
+  bytes.resize(utf8::Fit(bytes, maxBytes));
+  return bytes;
 }
 
 }  // namespace puzzle

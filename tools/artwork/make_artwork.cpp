@@ -3,8 +3,11 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <stdexcept>
+#include <string>
 
 #include "artwork.h"
+#include "tools/png_writer.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -16,7 +19,17 @@ int main(int argc, char** argv) {
     art::WriteBmp24(resources / "bitmaps" / "picture.bmp", art::DrawPicture());
     art::WriteBmp24(resources / "bitmaps" / "digits.bmp", art::DrawDigits());
     art::WriteBmp24(resources / "bitmaps" / "faces.bmp", art::DrawFaces());
-    art::WriteIcon(resources / "icons" / "program.ico", {art::DrawIcon(32), art::DrawIcon(16)});
+    art::WriteIcon(resources / "icons" / "program.ico", {art::DrawIcon(48), art::DrawIcon(32), art::DrawIcon(16)});
+    // The desktop's icon theme takes one picture per size, each drawn for its size.
+    for (int size : art::IconSizes()) {
+      const art::Image icon = art::DrawIcon(size);
+      const auto file = resources / "icons" / ("program-" + std::to_string(size) + ".png");
+      if (!puzzle::tools::WriteRgbaPng(file.string(), icon.width, icon.height, icon.rgba)) {
+        throw std::runtime_error("cannot write " + file.string());
+      }
+    }
+    art::WriteIconSvg(resources / "icons" / "program.svg");
+    art::WriteIcon(resources / "icons" / "exclamation.ico", {art::DrawExclamation(32)});
     art::WriteCursor(resources / "cursors" / "hand.cur", art::DrawHandCursor());
   } catch (const std::exception& e) {
     std::cerr << "make_artwork: " << e.what() << '\n';

@@ -1,6 +1,7 @@
 #include "tools/desktop_driver/desktop_session.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/Xdamage.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -356,7 +357,7 @@ TempDir::~TempDir() {
 
 // --- The X server and the tools that talk to it --------------------------------------------------
 
-bool VirtualDisplay::Start(std::string* error) {
+bool VirtualDisplay::Start(std::string* error, const std::string& screen) {
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) {
     *error = "no pipe";
@@ -364,7 +365,7 @@ bool VirtualDisplay::Start(std::string* error) {
   }
   // The server picks a free display number itself and writes it to descriptor 3.
   server_ = ChildProcess::Start(
-      {"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"}, {}, {}, pipeFds[1]);
+      {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"}, {}, {}, pipeFds[1]);
   close(pipeFds[1]);
   if (!server_) {
     close(pipeFds[0]);
@@ -393,6 +394,47 @@ bool VirtualDisplay::Start(std::string* error) {
   }
   name_ = ":" + number;
   return true;
+}
+
+DamageWatch::DamageWatch(const std::string& display, const std::string& windowId) {
+  display_ = XOpenDisplay(display.c_str());
+  int errorBase = 0;
+  if (display_ == nullptr || !XDamageQueryExtension(display_, &eventBase_, &errorBase)) return;
+  const ::Window window = std::strtoul(windowId.c_str(), nullptr, 10);
+  damage_ = XDamageCreate(display_, window, XDamageReportRawRectangles);
+  XSync(display_, False);
+}
+
+DamageWatch::~DamageWatch() {
+  if (display_ == nullptr) return;
+  // The window may be gone, and its damage with it: that is no error here.
+  XSync(display_, False);
+  auto* previous = XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
+  if (damage_ != 0) XDamageDestroy(display_, damage_);
+  XSync(display_, False);
+  XSetErrorHandler(previous);
+  XCloseDisplay(display_);
+}
+
+std::vector<Rect> DamageWatch::Collect(milliseconds duration) {
+  std::vector<Rect> rects;
+  if (!Ok()) return rects;
+  const auto end = Clock::now() + duration;
+  for (;;) {
+    while (XPending(display_) > 0) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      if (event.type != eventBase_ + XDamageNotify) continue;
+      const auto& notify = reinterpret_cast<const XDamageNotifyEvent&>(event);
+      rects.push_back(Rect{notify.area.x, notify.area.y, notify.area.x + notify.area.width,
+                           notify.area.y + notify.area.height});
+    }
+    const auto left = std::chrono::duration_cast<milliseconds>(end - Clock::now()).count();
+    if (left <= 0) break;
+    pollfd p{ConnectionNumber(display_), POLLIN, 0};
+    poll(&p, 1, static_cast<int>(std::min<int64_t>(left, 100)));
+  }
+  return rects;
 }
 
 void VirtualDisplay::Stop() {
@@ -482,6 +524,23 @@ bool XTools::RequestClose(const std::string& window) const {
   XSync(display, False);
   XCloseDisplay(display);
   return sent != 0;
+}
+
+std::vector<std::string> XTools::StackingOrder() const {
+  std::vector<std::string> order;
+  ::Display* display = XOpenDisplay(display_.c_str());
+  if (display == nullptr) return order;
+  ::Window root = 0;
+  ::Window parent = 0;
+  ::Window* children = nullptr;
+  unsigned int count = 0;
+  // Without a window manager the top-level windows are the root's children, bottom first.
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
+    for (unsigned int i = 0; i < count; ++i) order.push_back(std::to_string(children[i]));
+    if (children != nullptr) XFree(children);
+  }
+  XCloseDisplay(display);
+  return order;
 }
 
 // --- The program under test --------------------------------------------------------------------
@@ -682,7 +741,7 @@ Image HeadlessMirror::Client() {
   Image image;
   image.width = backing.Width();
   image.height = backing.Height();
-  image.pixels = backing.Pixels();
+  image.pixels.assign(backing.Pixels().begin(), backing.Pixels().end());
   for (uint32_t& p : image.pixels) p &= 0xFFFFFF;
   return image;
 }

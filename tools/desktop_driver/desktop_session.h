@@ -22,6 +22,9 @@
 #include "shell/linux/pixbuf_decoder.h"
 #include "toolkit/geometry.h"
 
+// Xlib's display, without Xlib's macros in every file that includes this.
+struct _XDisplay;
+
 namespace puzzle::e2e {
 
 using Clock = std::chrono::steady_clock;
@@ -126,7 +129,8 @@ class VirtualDisplay {
  public:
   VirtualDisplay() = default;
   ~VirtualDisplay() { Stop(); }
-  bool Start(std::string* error);
+  // screen: the screen's size and depth, as Xvfb takes it.
+  bool Start(std::string* error, const std::string& screen = "1024x768x24");
   void Stop();
   const std::string& Name() const { return name_; }  // ":N"
 
@@ -159,10 +163,37 @@ class XTools {
   std::optional<Image> Capture(const std::string& window) const;
   // Sends WM_DELETE_WINDOW, as a window manager does for the close box.
   bool RequestClose(const std::string& window) const;
+  // The top-level windows from the bottom of the stack to its top.
+  std::vector<std::string> StackingOrder() const;
 
  private:
   std::string display_;
 };
+
+// What the X server was asked to draw into a window, rectangle by rectangle, as its DAMAGE
+// extension reports it: what a program hands the display.
+class DamageWatch {
+ public:
+  DamageWatch(const std::string& display, const std::string& windowId);
+  ~DamageWatch();
+  DamageWatch(const DamageWatch&) = delete;
+  DamageWatch& operator=(const DamageWatch&) = delete;
+
+  bool Ok() const { return damage_ != 0; }
+  // The rectangles drawn in the window during the next `duration`.
+  std::vector<Rect> Collect(milliseconds duration);
+
+ private:
+  ::_XDisplay* display_ = nullptr;
+  unsigned long damage_ = 0;
+  int eventBase_ = 0;
+};
+
+inline int64_t Area(const std::vector<Rect>& rects) {
+  int64_t area = 0;
+  for (const Rect& r : rects) area += int64_t{r.Width()} * r.Height();
+  return area;
+}
 
 // --- The program under test --------------------------------------------------------------------
 
