@@ -331,7 +331,7 @@ int Measure(int runs, int slides) {
     exits.push_back(Milliseconds(Clock::now() - quitting));
   }
 
-  std::printf("program: %s\n", PUZZLE_DESKTOP_PROGRAM);
+  std::printf("program: %s\n", DesktopProgramPath().c_str());
   Print("exec to main window mapped", mapped);
   Print("exec to first whole frame on screen", firstFrame);
   Print("arrow key to the two slid cells on screen", slideTimes);
