@@ -1083,7 +1083,11 @@ TEST_F(PixbufDecoderTest, TargaOfEveryKindMatchesImageMagick) {
     // ImageMagick keeps a Targa's origin as a note beside the rows as stored (and writes
     // rows top first whatever origin it declares); the picture as the origin says it stands
     // is its auto-oriented reading, as other readers show it.
-    const fs::path reference = Convert("-auto-orient", tga.filename().string(), "png32:variant.png");
+    // Pictures without alpha go through an RGB PNG: some builds of ImageMagick mark a
+    // colour of an opaque picture transparent in an RGBA one.
+    const bool alpha = std::string(v.from) == "alpha.png";
+    const fs::path reference =
+        Convert("-auto-orient", tga.filename().string(), alpha ? "png32:variant.png" : "png24:variant.png");
     const Outcome ours = DecodeQuietly(tga);
     const Outcome theirs = DecodeQuietly(reference);
     ASSERT_TRUE(ours.image.has_value());

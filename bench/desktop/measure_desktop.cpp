@@ -6,10 +6,13 @@
 // Fifteen started the same way, and with a stored 1920 x 1080 photo.
 // Not a test: it prints figures.
 //   measure_desktop [runs] [slides] [idle seconds]
+//   measure_desktop startup [runs]      start-up alone
+//   measure_desktop idle [seconds]      idling alone
 // Keys go in through the XTest extension (loaded at run time, as xdotool does) and the
 // screen is read with XGetImage, so the figures carry no helper-process start-up.
 #include <dirent.h>
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -143,6 +146,13 @@ class Screen {
   FakeKeyEvent fakeKey_ = nullptr;
 };
 
+bool StartDisplay(VirtualDisplay& display, const std::string& screen = "1024x768x24") {
+  std::string error;
+  if (display.Start(&error, screen)) return true;
+  std::fprintf(stderr, "%s\n", error.c_str());
+  return false;
+}
+
 // CPU time of every thread of a process so far.
 double CpuMilliseconds(pid_t pid) {
   const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
@@ -192,10 +202,7 @@ int Measure(int runs, int slides) {
   }
   VirtualDisplay display;
   std::string error;
-  if (!display.Start(&error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 2;
-  }
+  if (!StartDisplay(display)) return 2;
   XTools x(display.Name());
   Screen screen(display.Name());
   if (!screen.Ok()) {
@@ -331,7 +338,7 @@ int Measure(int runs, int slides) {
     exits.push_back(Milliseconds(Clock::now() - quitting));
   }
 
-  std::printf("program: %s\n", PUZZLE_DESKTOP_PROGRAM);
+  std::printf("program: %s\n", DesktopProgramPath().c_str());
   Print("exec to main window mapped", mapped);
   Print("exec to first whole frame on screen", firstFrame);
   Print("arrow key to the two slid cells on screen", slideTimes);
@@ -394,20 +401,21 @@ std::optional<double> SettledFrame(Screen& screen, pid_t pid, const char* title,
 int MeasureStartUp(int runs) {
   VirtualDisplay display;
   std::string error;
-  if (!display.Start(&error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 2;
-  }
+  if (!StartDisplay(display)) return 2;
   XTools x(display.Name());
   Screen screen(display.Name());
   TempDir pictures;
   const std::string big = BigPicture(pictures);
-  const std::optional<std::string> fifteen = FindTool("sgt-fifteen");
+  // Debian puts the games where a root shell's PATH doesn't look.
+  std::optional<std::string> fifteen = FindTool("sgt-fifteen");
+  if (!fifteen && access("/usr/games/sgt-fifteen", X_OK) == 0) fifteen = "/usr/games/sgt-fifteen";
   std::vector<double> ours;
   std::vector<double> oursBig;
   std::vector<double> theirs;
   for (int run = 0; run < runs; ++run) {
-    for (int which = 0; which < 3; ++which) {
+    // Each run starts with another of the three, so none always follows the same one.
+    for (int step = 0; step < 3; ++step) {
+      const int which = (step + run) % 3;
       if (which == 1 && big.empty()) continue;
       if (which == 2 && !fifteen) continue;
       TempDir home;
@@ -449,10 +457,7 @@ int MeasureStartUp(int runs) {
 int MeasureIdle(int seconds) {
   VirtualDisplay display;
   std::string error;
-  if (!display.Start(&error, "1920x1200x24")) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 2;
-  }
+  if (!StartDisplay(display, "1920x1200x24")) return 2;
   XTools x(display.Name());
   Screen screen(display.Name());
   TempDir pictures;
@@ -490,6 +495,13 @@ int MeasureIdle(int seconds) {
 }  // namespace puzzle::e2e
 
 int main(int argc, char** argv) {
+  // One part alone: measure_desktop startup [runs] | idle [seconds]
+  if (argc > 1 && std::strcmp(argv[1], "startup") == 0) {
+    return puzzle::e2e::MeasureStartUp(argc > 2 ? std::max(1, std::atoi(argv[2])) : 5);
+  }
+  if (argc > 1 && std::strcmp(argv[1], "idle") == 0) {
+    return puzzle::e2e::MeasureIdle(argc > 2 ? std::max(1, std::atoi(argv[2])) : 30);
+  }
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   const int slides = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
   const int idleSeconds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 30;

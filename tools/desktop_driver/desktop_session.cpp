@@ -552,6 +552,12 @@ DesktopProgram::~DesktopProgram() {
   if (process_) process_->Stop(milliseconds(3000));
 }
 
+std::string DesktopProgramPath() {
+  // Another build of the program, to measure it against this one.
+  const char* other = std::getenv("BRINDLEWICK_MEASURE_PROGRAM");
+  return other != nullptr && *other != '\0' ? other : PUZZLE_DESKTOP_PROGRAM;
+}
+
 fs::path DesktopProgram::SettingsFilePath() const { return configHome_ / "brindlewick" / "brindlewick Puzzle.reg"; }
 
 std::string DesktopProgram::Output() const {
@@ -607,7 +613,7 @@ bool DesktopProgram::Start(std::string* error) {
       {"GSETTINGS_BACKEND", "memory"},
   };
   for (const auto& [name, value] : extraEnvironment_) env[name] = value;
-  process_ = ChildProcess::Start({PUZZLE_DESKTOP_PROGRAM}, env, logFile_);
+  process_ = ChildProcess::Start({DesktopProgramPath()}, env, logFile_);
   if (!process_) {
     *error = "the program did not start";
     return false;

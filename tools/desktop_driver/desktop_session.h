@@ -197,6 +197,9 @@ inline int64_t Area(const std::vector<Rect>& rects) {
 
 // --- The program under test --------------------------------------------------------------------
 
+// The program the tools start: this build's, or the one BRINDLEWICK_MEASURE_PROGRAM names.
+std::string DesktopProgramPath();
+
 // The desktop program with a clock held on one second and a settings folder of its own.
 class DesktopProgram {
  public:
