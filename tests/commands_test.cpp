@@ -297,14 +297,27 @@ TEST_F(CommandsTest, ARejectedFileChangesNothingButTheGame) {
   EXPECT_EQ(board().GetState(), StateIdle) << "the game was reset all the same";
 }
 
-TEST_F(CommandsTest, CancellingOrAnOverlongPathChangesNothing) {
+TEST_F(CommandsTest, CancellingOrAPathWithNoRoomForItsTerminatorChangesNothing) {
   host.Command(ID_GAME_NEW);
   host.Command(ID_OPTIONS_CUSTOM_PICTURE);  // cancelled
-  host.fileChoices.push_back("/" + std::string(300, 'p'));
+  // Real pictures, so only the length can turn them away: 256 bytes leave the stored
+  // path no terminator.
+  const std::string tooLong = "/" + std::string(255, 'p');
+  const std::string longest = "/" + std::string(254, 'p');
+  host.pictureFiles[tooLong] = puzzle::testing::PatternImage(50, 50);
+  host.pictureFiles[longest] = puzzle::testing::PatternImage(50, 50);
+  host.fileChoices.push_back(tooLong);
   host.Command(ID_OPTIONS_CUSTOM_PICTURE);
   EXPECT_EQ(board().GetState(), StatePlaying);
   EXPECT_TRUE(host.messageBoxes.empty());
   EXPECT_TRUE(host.IsChecked(ID_OPTIONS_DEFAULT_PICTURE));
+  EXPECT_STREQ(app.picturePath.data(), "");
+
+  host.fileChoices.push_back(longest);
+  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  EXPECT_TRUE(host.IsChecked(ID_OPTIONS_CUSTOM_PICTURE));
+  EXPECT_EQ(app.picturePath.back(), '\0');
+  EXPECT_EQ(std::string(app.picturePath.data()), longest);
 }
 
 TEST_F(CommandsTest, DefaultPictureAgainResetsAndRepaintsAtTheSameSize) {

@@ -83,6 +83,19 @@ fi
 # Mutations of one file run together: each change of file costs a second compile.
 mapfile -t order < <(for name in "${all[@]}"; do printf '%s\t%s\n' "${m_file[$name]}" "$name"; done | sort | cut -f2)
 
+# A run killed outright (SIGKILL, a machine restart) runs no trap: the file it had
+# changed is put back from the copy it kept in the build folder, if that copy is still
+# what git has.
+kept=$build/original
+if [ -f "$kept/name" ]; then
+  left=$(cat "$kept/name")
+  if git show "HEAD:$left" 2>/dev/null | cmp -s - "$kept/file"; then
+    cp "$kept/file" "$left" || fail "could not put back $left from $kept/file"
+    echo "mutate: put back $left, left changed by a run that was stopped" >&2
+  fi
+  rm -f "$kept/name"
+fi
+
 # Restoring is checked against git, so the files to be mutated must be committed.
 for name in "${order[@]}"; do
   git diff --quiet HEAD -- "${m_file[$name]}" || fail "${m_file[$name]} has uncommitted changes: commit them first"
@@ -96,12 +109,12 @@ child=""     # the build or test run in progress
 restore() {
   [ -n "$mutated" ] || return 0
   # A fresh time stamp makes the next build compile the original again.
-  cp "$saved/original" "$mutated"
+  cp "$kept/file" "$mutated"
   if ! git diff --quiet HEAD -- "$mutated"; then
-    echo "mutate: could not restore $mutated; its original is in $saved/original" >&2
-    saved=""
+    echo "mutate: could not restore $mutated; its original is in $kept/file" >&2
     exit 3
   fi
+  rm -f "$kept/name"
   mutated=""
 }
 finish() {
@@ -201,7 +214,9 @@ declare -A result detail
 run_started=$SECONDS
 for name in "${order[@]}"; do
   file=${m_file[$name]}
-  cp -p "$file" "$saved/original"
+  mkdir -p "$kept"
+  cp -p "$file" "$kept/file"
+  echo "$file" >"$kept/name"
   mutated=$file
   if ! apply "$name"; then
     mutated=""
