@@ -297,11 +297,11 @@ TEST_F(CommandsTest, ARejectedFileChangesNothingButTheGame) {
   EXPECT_EQ(board().GetState(), StateIdle) << "the game was reset all the same";
 }
 
-TEST_F(CommandsTest, CancellingOrAPathWithNoRoomForItsTerminatorChangesNothing) {
+TEST_F(CommandsTest, CancellingOrAPathLongerThanTheDialogGivesChangesNothing) {
   host.Command(ID_GAME_NEW);
   host.Command(ID_OPTIONS_CUSTOM_PICTURE);  // cancelled
-  // Real pictures, so only the length can turn them away: 256 bytes leave the stored
-  // path no terminator.
+  // Real pictures, so only the length can turn them away: the dialog gives at most 255
+  // bytes, which the stored path keeps whole with its terminator.
   const std::string tooLong = "/" + std::string(255, 'p');
   const std::string longest = "/" + std::string(254, 'p');
   host.pictureFiles[tooLong] = puzzle::testing::PatternImage(50, 50);
