@@ -105,10 +105,22 @@ TEST(ArtworkTest, TheScalableIconShowsTheSamePicture) {
 }
 
 TEST(ArtworkTest, TheMessageBoxSignIsTheGeneratorsDrawing) {
-  const auto committed = Load(IconFile("exclamation.ico"));
-  ASSERT_TRUE(committed);
-  ASSERT_EQ(committed->width, 32);
-  EXPECT_EQ(committed->rgba, art::DrawExclamation(32).rgba);
+  for (const char* file : {"exclamation.ico", "exclamation-32.png"}) {
+    const auto committed = Load(IconFile(file));
+    ASSERT_TRUE(committed) << file;
+    ASSERT_EQ(committed->width, 32) << file;
+    EXPECT_EQ(committed->rgba, art::DrawExclamation(32).rgba) << file;
+  }
+}
+
+TEST(ArtworkTest, TheWebManifestsIconsAreDrawnForTheirSizes) {
+  EXPECT_EQ(art::WebIconSizes(), (std::vector<int>{192, 512}));
+  for (int size : art::WebIconSizes()) {
+    const auto committed = Load(IconFile("program-" + std::to_string(size) + ".png"));
+    ASSERT_TRUE(committed) << size;
+    EXPECT_EQ(committed->width, size);
+    EXPECT_EQ(committed->rgba, art::DrawIcon(size).rgba) << "run make_artwork after changing the drawing";
+  }
 }
 
 }  // namespace

@@ -34,8 +34,17 @@ constexpr IconLayout kLayouts[] = {
     {128, 8, 4, 32, 4, 2, 12, 2}, {256, 14, 6, 68, 6, 3, 22, 2},
 };
 
+// The sizes a web application's manifest asks for, which no desktop icon theme has.
+constexpr IconLayout kWebLayouts[] = {
+    {192, 10, 5, 50, 6, 3, 16, 2},
+    {512, 28, 12, 136, 12, 6, 44, 2},
+};
+
 IconLayout LayoutFor(int size) {
   for (const IconLayout& layout : kLayouts) {
+    if (layout.size == size) return layout;
+  }
+  for (const IconLayout& layout : kWebLayouts) {
     if (layout.size == size) return layout;
   }
   throw std::invalid_argument("no icon layout for size " + std::to_string(size));
@@ -187,6 +196,12 @@ Image DrawIcon(int size) {
 std::vector<int> IconSizes() {
   std::vector<int> sizes;
   for (const IconLayout& layout : kLayouts) sizes.push_back(layout.size);
+  return sizes;
+}
+
+std::vector<int> WebIconSizes() {
+  std::vector<int> sizes;
+  for (const IconLayout& layout : kWebLayouts) sizes.push_back(layout.size);
   return sizes;
 }
 

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "artwork.h"
 #include "tools/png_writer.h"
@@ -20,8 +21,11 @@ int main(int argc, char** argv) {
     art::WriteBmp24(resources / "bitmaps" / "digits.bmp", art::DrawDigits());
     art::WriteBmp24(resources / "bitmaps" / "faces.bmp", art::DrawFaces());
     art::WriteIcon(resources / "icons" / "program.ico", {art::DrawIcon(48), art::DrawIcon(32), art::DrawIcon(16)});
-    // The desktop's icon theme takes one picture per size, each drawn for its size.
-    for (int size : art::IconSizes()) {
+    // The desktop's icon theme takes one picture per size, each drawn for its size; the
+    // web page's manifest two more.
+    std::vector<int> sizes = art::IconSizes();
+    for (int size : art::WebIconSizes()) sizes.push_back(size);
+    for (int size : sizes) {
       const art::Image icon = art::DrawIcon(size);
       const auto file = resources / "icons" / ("program-" + std::to_string(size) + ".png");
       if (!puzzle::tools::WriteRgbaPng(file.string(), icon.width, icon.height, icon.rgba)) {
@@ -30,6 +34,12 @@ int main(int argc, char** argv) {
     }
     art::WriteIconSvg(resources / "icons" / "program.svg");
     art::WriteIcon(resources / "icons" / "exclamation.ico", {art::DrawExclamation(32)});
+    // The browser's message boxes show the same sign.
+    const art::Image sign = art::DrawExclamation(32);
+    const auto signFile = resources / "icons" / "exclamation-32.png";
+    if (!puzzle::tools::WriteRgbaPng(signFile.string(), sign.width, sign.height, sign.rgba)) {
+      throw std::runtime_error("cannot write " + signFile.string());
+    }
     art::WriteCursor(resources / "cursors" / "hand.cur", art::DrawHandCursor());
   } catch (const std::exception& e) {
     std::cerr << "make_artwork: " << e.what() << '\n';

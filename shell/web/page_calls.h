@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What the browser host asks of its page (site/page.js): the page owns the canvas, the
+// menu bar, dialogs, boxes, the file chooser, storage and help; the program owns the game.
+// Texts cross as UTF-8.
+namespace puzzle::page {
+
+// One event the page queued: input for the main window, a timer's tick, an exposed
+// area, input for a dialog, a box's answer or a file chosen.
+struct Event {
+  enum Kind : int32_t { None = 0, Message = 1, Timer = 2, Expose = 3, Dialog = 4, BoxAnswer = 5, FileChosen = 6 };
+  int32_t kind = None;
+  int32_t a = 0;
+  int32_t b = 0;
+  int32_t c = 0;
+  int32_t d = 0;
+  int32_t e = 0;
+};
+
+// The next queued event, or None when nothing is queued.
+Event Poll();
+// Waits, without spinning, until the page queues an event, and answers it.
+Event Wait();
+
+// The window.
+void SetTitle(std::string_view title);
+void AddMenu(std::string_view title);
+void AddMenuItem(std::string_view text, uint32_t command, bool checkable);
+void SetMenuMark(uint32_t command, bool checked);
+void ResizeCanvas(int32_t width, int32_t height);
+void ShowWindow();
+// Shows width x height RGBA pixels (rows of stride pixels) at (x, y) on the canvas.
+void Present(const uint32_t* rgba, int32_t stride, int32_t x, int32_t y, int32_t width, int32_t height);
+// The largest client area the page has room for, in canvas pixels.
+void AvailableClient(int32_t& width, int32_t& height);
+void Ended(int32_t exitCode);
+
+// Timers tick as Timer events; a tick not yet handled is not queued twice.
+void StartTimer(uint32_t id, uint32_t milliseconds);
+void StopTimer(uint32_t id);
+void Beep();
+bool KeyIsDown(uint32_t virtualKey);
+double Now();
+
+// Boxes, dialogs and the file chooser answer through events carrying their token.
+void OpenBox(int32_t token, std::string_view text, std::string_view caption, uint32_t flags);
+void OpenDialog(int32_t token, std::string_view caption, int32_t width, int32_t height, bool closeBox);
+void AddControl(int32_t token, int32_t kind, int32_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                std::string_view text, uint32_t style);
+void ShowDialog(int32_t token);
+void CloseDialog(int32_t token);
+void SetControlText(int32_t token, int32_t id, std::string_view text);
+std::string ControlText(int32_t token, int32_t id);
+void SetDialogCursor(int32_t token, bool hand);
+void ClearDialogDrawing(int32_t token);
+void DrawDialogText(int32_t token, int32_t x, int32_t y, std::string_view text, bool underline, bool bold, uint32_t rgb);
+void ChooseFile(int32_t token, std::string_view accept);
+// The name of the file the last FileChosen event was about.
+std::string ChosenName();
+void OpenAddress(std::string_view address);
+bool ShowHelp(uint32_t command);
+
+// Picture files the player chose, kept by the page under their names.
+std::optional<std::vector<uint8_t>> PictureBytes(const char* name);
+// The page's decoders: a size from the header, then the pixels.
+bool ProbePicture(const char* name, int32_t& width, int32_t& height);
+// Decodes into RGBA bytes no larger than the limits (0: none); empty when it fails.
+bool DecodePicture(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height,
+                   bool& opaque, std::vector<uint32_t>& rgba);
+
+// Storage: one entry for each value; text "type:hex bytes". False when storage can't be had.
+bool StorageAvailable();
+std::optional<std::string> ReadStored(std::string_view key);
+bool WriteStored(std::string_view key, std::string_view value);
+
+// The font file the tile numbers are written with, fetched by the page before start.
+std::vector<uint8_t> FontFile();
+
+}  // namespace puzzle::page

@@ -1,0 +1,88 @@
+// What the browser tests share: the built site served on the loopback, a headless Chromium
+// from Debian's package, and ways to read what the page shows.
+import { createServer } from 'node:http';
+import { readFile, stat } from 'node:fs/promises';
+import { createRequire } from 'node:module';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+export const repo = path.resolve(here, '..', '..');
+export const site = process.env.BRINDLEWICK_SITE || path.join(repo, 'build', 'web');
+
+const require = createRequire(path.join(repo, 'shell', 'web', 'package.json'));
+export const { chromium } = require('playwright-core');
+
+const TYPES = {
+  '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.mjs': 'text/javascript', '.css': 'text/css',
+  '.wasm': 'application/wasm', '.png': 'image/png', '.svg': 'image/svg+xml', '.ttf': 'font/ttf',
+  '.webmanifest': 'application/manifest+json', '.json': 'application/json', '.hhc': 'text/html', '.hhk': 'text/html',
+};
+
+// Serves the site; answers are counted so a test can tell what came from the network.
+export async function serveSite(root = site) {
+  const served = [];
+  const server = createServer(async (request, response) => {
+    try {
+      let file = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+      if (file.endsWith('/')) file += 'index.html';
+      const full = path.join(root, path.normalize(file));
+      if (!full.startsWith(root)) throw new Error('outside');
+      const info = await stat(full);
+      if (!info.isFile()) throw new Error('not a file');
+      const body = await readFile(full);
+      served.push(file);
+      response.writeHead(200, { 'Content-Type': TYPES[path.extname(full)] || 'application/octet-stream',
+        'Cache-Control': 'no-cache' });
+      response.end(body);
+    } catch (error) {
+      response.writeHead(404);
+      response.end();
+    }
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  const url = `http://127.0.0.1:${server.address().port}/`;
+  return { url, served, close: () => new Promise((resolve) => server.close(resolve)) };
+}
+
+export async function launch() {
+  return chromium.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
+      '--no-first-run', '--disable-sync', '--disable-quic', '--autoplay-policy=no-user-gesture-required'],
+  });
+}
+
+// A page of the game with its console watched: errors fail the test that checks them.
+export async function openGame(context, url, options = {}) {
+  const page = await context.newPage();
+  const problems = [];
+  page.on('console', (message) => { if (message.type() === 'error') problems.push(message.text()); });
+  page.on('pageerror', (error) => problems.push(String(error)));
+  await page.goto(url);
+  if (options.wait !== false) await waitForGame(page);
+  return { page, problems };
+}
+
+export async function waitForGame(page) {
+  await page.waitForFunction(() => globalThis.BrindlewickPage && BrindlewickPage.started &&
+    BrindlewickPage.presents > 0 && BrindlewickPage.idle());
+}
+
+// Lets the program take every queued event and go back to waiting.
+export async function settle(page) {
+  await page.waitForFunction(() => BrindlewickPage.events.length === 0 && BrindlewickPage.idle());
+}
+
+// The canvas's pixels as 0xRRGGBB numbers, row by row.
+export async function canvasPixels(page) {
+  return page.evaluate(() => {
+    const canvas = BrindlewickPage.canvas;
+    const data = BrindlewickPage.context.getImageData(0, 0, canvas.width, canvas.height).data;
+    const pixels = new Array(canvas.width * canvas.height);
+    for (let i = 0; i < pixels.length; i++) pixels[i] = (data[4 * i] << 16) | (data[4 * i + 1] << 8) | data[4 * i + 2];
+    return { width: canvas.width, height: canvas.height, pixels };
+  });
+}
+
+export { here };
