@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/board_solver.h"
+
 // Runs the real desktop program under a virtual X server and drives it the way a player
 // would, and runs the same program on the headless host to say what the screen must show.
 // Shared by the end-to-end tests and the measuring program.
@@ -312,7 +314,5 @@ class HeadlessMirror {
 // Key names xdotool knows for the keys the game handles.
 std::string XdotoolKeyName(uint32_t virtualKey);
 
-// Moves that solve the board from where it stands, as the arrow keys that make them.
-std::vector<uint32_t> SolveBoard(Board& board);
 
 }  // namespace puzzle::e2e

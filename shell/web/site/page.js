@@ -270,6 +270,7 @@
       frame.onClose = () => answer(escape);
       this.dialogStack.push(frame);
       document.body.appendChild(frame.overlay);
+      placeFrame(frame);
       first.focus();
     },
 
@@ -352,9 +353,10 @@
       const frame = this.dialogs.get(token);
       if (!frame || frame.shown) return;
       frame.shown = true;
-      alignLabels(frame);
       this.dialogStack.push(frame);
       document.body.appendChild(frame.overlay);
+      alignLabels(frame);
+      placeFrame(frame);
       if (frame.firstField) {
         frame.firstField.focus();
         frame.firstField.select();
@@ -714,6 +716,8 @@
     }
     dialog.appendChild(bar);
     overlay.appendChild(dialog);
+    // A press beside the dialog leaves the focus where it was, in the dialog.
+    overlay.addEventListener('pointerdown', (event) => { if (event.target === overlay) event.preventDefault(); });
     // Keys typed in a dialog are the dialog's.
     dialog.addEventListener('keydown', (event) => {
       event.stopPropagation();
@@ -730,6 +734,23 @@
     });
     dialog.addEventListener('keyup', (event) => event.stopPropagation());
     return frame;
+  }
+
+  // A dialog stands centred over the game's window, as it does over its owner on the
+  // desktop, and inside the page.
+  function placeFrame(frame) {
+    const owner = $('window').hidden ? document.body.getBoundingClientRect() : $('window').getBoundingClientRect();
+    const box = frame.dialog.getBoundingClientRect();
+    const viewWidth = document.documentElement.clientWidth;
+    const viewHeight = document.documentElement.clientHeight;
+    const width = Math.min(owner.width, viewWidth);
+    const height = Math.min(owner.height, viewHeight);
+    let left = Math.max(owner.left, 0) + (width - box.width) / 2;
+    let top = Math.max(owner.top, 0) + (height - box.height) / 2;
+    left = Math.max(4, Math.min(left, viewWidth - box.width - 4));
+    top = Math.max(4, Math.min(top, viewHeight - box.height - 4));
+    frame.dialog.style.left = Math.round(left) + 'px';
+    frame.dialog.style.top = Math.round(top) + 'px';
   }
 
   function keepFocusInside(event, dialog) {
@@ -856,6 +877,16 @@
     });
 
     document.addEventListener('keydown', (event) => {
+      // A key pressed while a dialog is up and the focus is elsewhere is still the dialog's.
+      const top = page.dialogStack[page.dialogStack.length - 1];
+      if (top) {
+        if (event.key === 'Escape' || event.key === 'Enter') {
+          event.preventDefault();
+          if (event.key === 'Escape' && top.onEscape) top.onEscape();
+          if (event.key === 'Enter' && top.onEnter) top.onEnter();
+        }
+        return;
+      }
       if (gameBusy()) return;
       if (menuKeys(event)) return;
       // Keys typed anywhere else than the game (the menu bar's buttons) stay theirs.

@@ -1,0 +1,402 @@
+// The game in headless Chromium, played as a player would - keys, clicks and taps - with
+// every screen compared, pixel for pixel, with the headless game fed the same inputs; its
+// dialogs and boxes, settings and records across reloads and tabs, offline starts and a
+// phone's screen.
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import { mkdirSync } from 'node:fs';
+import path from 'node:path';
+import { serveSite, launch, waitForGame, settle, canvasPixels, repo } from './support.mjs';
+import { Mirror, difference } from './mirror.mjs';
+
+const START = 1796551200;  // the second every game here starts at: both sides shuffle alike
+const artifacts = path.join(repo, 'build', 'web-artifacts');
+mkdirSync(artifacts, { recursive: true });
+
+const VK = { LEFT: 0x25, UP: 0x26, RIGHT: 0x27, DOWN: 0x28, F2: 0x71 };
+const KEY_NAMES = { 0x25: 'ArrowLeft', 0x26: 'ArrowUp', 0x27: 'ArrowRight', 0x28: 'ArrowDown' };
+const ID = { IDOK: 1, IDCANCEL: 2, NEW: 40001, EXPERT: 40006, EMPTY_TL: 40010, SHOW_NUMBERS: 40012 };
+
+let server;
+let browser;
+
+test.before(async () => {
+  server = await serveSite();
+  browser = await launch();
+});
+
+test.after(async () => {
+  await browser?.close();
+  await server?.close();
+});
+
+// A new player's page (or another tab of the same player, given the context), its clock held
+// so that both sides shuffle alike and the game's seconds tick only when the test says so.
+async function openPage(context, { clock = true } = {}) {
+  const page = await context.newPage();
+  const problems = [];
+  page.on('console', (message) => { if (message.type() === 'error') problems.push(message.text()); });
+  page.on('pageerror', (error) => problems.push(String(error)));
+  if (clock) await page.clock.install({ time: (START - 60) * 1000 });
+  await page.goto(server.url);
+  if (clock) await page.clock.pauseAt(START * 1000);
+  await waitForGame(page);
+  return { page, problems };
+}
+
+async function newContext(options = {}) {
+  return browser.newContext({ viewport: { width: 1280, height: 1024 }, deviceScaleFactor: 1, ...options });
+}
+
+async function expectSame(page, mirror, step) {
+  await settle(page);
+  const shown = await canvasPixels(page);
+  const expected = await mirror.screen();
+  assert.equal(difference(shown, expected), null, `after ${step}`);
+}
+
+// Where a point of the game's client area is on the page.
+async function onPage(page, x, y) {
+  const box = await page.locator('#game').boundingBox();
+  const size = await page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
+  return { x: box.x + (x + 0.5) * box.width / size[0], y: box.y + (y + 0.5) * box.height / size[1] };
+}
+
+// The board of the built-in picture: 300 x 300 under the counters, 10 pixels from the edges.
+async function boardPoints(page) {
+  const [width, height] = await page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
+  const side = width - 20;
+  const top = height - 10 - side;
+  const points = [];
+  for (const [fx, fy] of [[0.1, 0.9], [0.9, 0.9], [0.6, 0.1], [0.35, 0.65], [0.1, 0.1], [0.9, 0.35], [0.37, 0.37]]) {
+    points.push([Math.floor(10 + fx * side), Math.floor(top + fy * side)]);
+  }
+  return points;
+}
+
+async function press(page, mirror, key, vk, { control = false } = {}) {
+  await page.keyboard.press(control ? `Control+${key}` : key);
+  await mirror.send(`${control ? 'ctrlkey' : 'key'} ${vk}`);
+}
+
+async function menu(page, title, item) {
+  await page.locator('.menu-title', { hasText: title }).click();
+  await page.locator('.menu-item:visible', { hasText: item }).first().click();
+}
+
+test('a game played with keys and clicks shows what the headless game shows after every step', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context);
+  const mirror = new Mirror(START);
+  try {
+    await expectSame(page, mirror, 'start-up');
+    await page.screenshot({ path: path.join(artifacts, 'start-1280.png') });
+
+    await press(page, mirror, 'F2', VK.F2);
+    await expectSame(page, mirror, 'F2');
+    for (const key of ['LEFT', 'UP', 'RIGHT', 'DOWN', 'LEFT', 'LEFT', 'UP']) {
+      await press(page, mirror, KEY_NAMES[VK[key]], VK[key]);
+      await expectSame(page, mirror, `the ${key} arrow`);
+    }
+    for (const [x, y] of await boardPoints(page)) {
+      const at = await onPage(page, x, y);
+      await page.mouse.move(at.x, at.y);
+      await mirror.send(`move ${x} ${y}`);
+      await page.mouse.down();
+      await mirror.send(`down ${x} ${y}`);
+      await page.mouse.up();
+      await mirror.send(`up ${x} ${y}`);
+      await expectSame(page, mirror, `a click at (${x}, ${y})`);
+    }
+
+    // The game's clock, a second at a time; it goes on under an open dialog.
+    for (let second = 1; second <= 3; second++) {
+      await page.clock.runFor(1000);
+      await mirror.send(`time ${START + second}`, 'tick 1');
+      await expectSame(page, mirror, `second ${second}`);
+    }
+
+    await press(page, mirror, 's', 0x53, { control: true });
+    await expectSame(page, mirror, 'Ctrl+S');
+    await page.screenshot({ path: path.join(artifacts, 'numbers-1280.png') });
+
+    // Find Tile: the dialog, then the tile flashes once on the 100 ms timer.
+    await mirror.send('script 113', 'type 1037 7', 'press 1');
+    await page.keyboard.press('Control+f');
+    const field = page.locator('.dialog input');
+    await field.waitFor();
+    await page.screenshot({ path: path.join(artifacts, 'find-tile.png') });
+    await page.keyboard.type('7');
+    await page.keyboard.press('Enter');
+    await mirror.send('ctrlkey 70');
+    await expectSame(page, mirror, 'Find Tile');
+    for (let tick = 1; tick <= 3; tick++) {
+      await page.clock.runFor(100);
+      await mirror.send('tick 2');
+      await expectSame(page, mirror, `flash tick ${tick}`);
+    }
+    assert.deepEqual(problems, []);
+  } finally {
+    await mirror.close();
+    await context.close();
+  }
+});
+
+test('on a phone the whole game fits the screen and taps play it', async () => {
+  const context = await newContext({ viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true,
+    hasTouch: true });
+  const { page, problems } = await openPage(context);
+  const mirror = new Mirror(START);
+  try {
+    const box = await page.locator('#game').boundingBox();
+    assert.ok(box.x >= 0 && box.x + box.width <= 390 + 0.5, `the canvas is ${box.width} wide`);
+    assert.ok(box.y + box.height <= 844 + 0.5, `the canvas ends at ${box.y + box.height}`);
+    // Each of the game's pixels is a whole 3 x 3 block of the screen's.
+    const width = await page.evaluate(() => BrindlewickPage.canvas.width);
+    assert.equal(Math.round(box.width * 3), width * 3);
+    await expectSame(page, mirror, 'start-up');
+    await page.screenshot({ path: path.join(artifacts, 'start-phone.png') });
+
+    // The face starts a game, like F2.
+    const face = await onPage(page, Math.floor(width / 2), 30);
+    await page.touchscreen.tap(face.x, face.y);
+    await mirror.send(`click ${Math.floor(width / 2)} 30`);
+    await expectSame(page, mirror, 'a tap on the face');
+    for (const [x, y] of await boardPoints(page)) {
+      const at = await onPage(page, x, y);
+      await page.touchscreen.tap(at.x, at.y);
+      await mirror.send(`click ${x} ${y}`);
+      await expectSame(page, mirror, `a tap at (${x}, ${y})`);
+    }
+    await page.screenshot({ path: path.join(artifacts, 'played-phone.png') });
+    assert.deepEqual(problems, []);
+  } finally {
+    await mirror.close();
+    await context.close();
+  }
+});
+
+test('a page too small for the game scales it down to fit and maps the pointer back', async () => {
+  const context = await newContext({ viewport: { width: 200, height: 300 } });
+  const { page, problems } = await openPage(context);
+  const mirror = new Mirror(START);
+  try {
+    const box = await page.locator('#game').boundingBox();
+    assert.ok(box.width <= 200 && box.y + box.height <= 300.5, `the canvas is ${box.width} x ${box.height}`);
+    assert.equal(await page.locator('#game.scaled').count(), 1);
+    await press(page, mirror, 'F2', VK.F2);
+    for (const [x, y] of await boardPoints(page)) {
+      const at = await onPage(page, x, y);
+      await page.mouse.click(at.x, at.y);
+      await mirror.send(`move ${x} ${y}`, `click ${x} ${y}`);
+      await expectSame(page, mirror, `a click at (${x}, ${y}) on the scaled game`);
+    }
+    assert.deepEqual(problems, []);
+  } finally {
+    await mirror.close();
+    await context.close();
+  }
+});
+
+test('winning a Beginner game asks for the name, and the record outlives the page and another tab', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context);
+  // A second tab of the same player, open all along with no record of its own.
+  const other = await openPage(context, { clock: false });
+  const mirror = new Mirror(START);
+  try {
+    await page.bringToFront();
+    await press(page, mirror, 'F2', VK.F2);
+    const solution = await mirror.solve();
+    assert.ok(solution.length > 0, 'the mirror found no solution');
+    for (const vk of solution.slice(0, -1)) await press(page, mirror, KEY_NAMES[vk], vk);
+    await expectSame(page, mirror, 'every move but the last');
+
+    await mirror.send('script 110', 'type 1003 Tess', 'press 1', 'script 109', 'press 2');
+    await press(page, mirror, KEY_NAMES[solution.at(-1)], solution.at(-1));
+    const name = page.locator('.dialog input');
+    await name.waitFor();
+    assert.match(await page.locator('.dialog .caption').first().textContent(), /New Record/);
+    await page.screenshot({ path: path.join(artifacts, 'new-record.png') });
+    await name.fill('Tess');
+    await page.keyboard.press('Enter');
+    const best = page.locator('.dialog', { hasText: 'Best Times' });
+    await best.waitFor();
+    assert.equal(await best.locator('[data-control="1006"]').textContent(), 'Tess');
+    assert.equal(await best.locator('[data-control="1012"]').textContent(), String(solution.length));
+    await page.screenshot({ path: path.join(artifacts, 'best-times-record.png') });
+    await page.keyboard.press('Escape');
+    await expectSame(page, mirror, 'the win');
+
+    // The other tab is hidden and closed: it stores its settings and nothing else.
+    await other.page.bringToFront();
+    await other.page.close({ runBeforeUnload: true });
+    await page.bringToFront();
+    await page.reload();
+    await waitForGame(page);
+    await menu(page, 'Game', 'Best Times');
+    const again = page.locator('.dialog', { hasText: 'Best Times' });
+    await again.waitFor();
+    assert.equal(await again.locator('[data-control="1006"]').textContent(), 'Tess');
+    await page.keyboard.press('Escape');
+    assert.deepEqual([...problems, ...other.problems], []);
+  } finally {
+    await mirror.close();
+    await context.close();
+  }
+});
+
+test('settings chosen in the menus are there again after a reload', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context, { clock: false });
+  try {
+    await menu(page, 'Options', 'Expert');
+    await menu(page, 'Options', 'Empty Space at TL');
+    await menu(page, 'Options', 'Show Numbers');
+    await settle(page);
+    const before = await canvasPixels(page);
+    await page.reload();
+    await waitForGame(page);
+    for (const command of [ID.EXPERT, ID.EMPTY_TL, ID.SHOW_NUMBERS]) {
+      assert.equal(await page.locator(`[data-command="${command}"]`).getAttribute('aria-checked'), 'true');
+    }
+    assert.equal(difference(await canvasPixels(page), before), null);
+    assert.deepEqual(problems, []);
+  } finally {
+    await context.close();
+  }
+});
+
+test('the dialogs stand at their templates\' sizes, take their keys, and are modal over the game', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context, { clock: false });
+  try {
+    const before = await canvasPixels(page);
+    const dialogs = [
+      ['Help', 'About', 'About brindlewick Puzzle', 291, 167],
+      ['Options', 'Custom', 'Custom Dimensions', 180, 102],
+      ['Game', 'Best Times', 'Best Times', 340, 115],
+      ['Options', 'Find Tile', 'Find Tile', 237, 71],
+    ];
+    for (const [title, item, caption, width, height] of dialogs) {
+      await menu(page, title, item);
+      const dialog = page.locator('.dialog', { hasText: caption });
+      await dialog.waitFor();
+      const client = await dialog.locator('.dialog-client').boundingBox();
+      assert.deepEqual([client.width, client.height], [width, height], caption);
+      await page.screenshot({ path: path.join(artifacts, `dialog-${item.replace(/ /g, '-').toLowerCase()}.png`) });
+      // The game hears nothing while a dialog is up.
+      await page.mouse.click(200, 300);
+      await page.keyboard.press('Escape');
+      await dialog.waitFor({ state: 'detached' });
+    }
+    assert.equal(difference(await canvasPixels(page), before), null, 'the game moved under a dialog');
+
+    // The About box's link opens the address in a new tab (answered here: there is no network).
+    await context.route('http://brindlewick.example/**', (route) => route.fulfill({ body: 'brindlewick' }));
+    await menu(page, 'Help', 'About');
+    const link = page.locator('.dialog .drawn');
+    await link.waitFor();
+    assert.equal(await link.textContent(), 'http://brindlewick.example');
+    const popup = page.waitForEvent('popup');
+    await link.evaluate((span) => {
+      const box = span.getBoundingClientRect();
+      const client = span.parentElement;
+      client.dispatchEvent(new PointerEvent('pointerdown', { bubbles: true, clientX: box.left + 3, clientY: box.top + 3 }));
+    });
+    const opened = await popup;
+    await opened.waitForLoadState();
+    assert.match(opened.url(), /^http:\/\/brindlewick\.example\/?$/);
+    await opened.close();
+    await page.keyboard.press('Escape');
+
+    // Custom Dimensions takes only digits; the board follows the sizes given.
+    await menu(page, 'Options', 'Custom');
+    const fields = page.locator('.dialog input');
+    await fields.first().waitFor();
+    await fields.nth(0).fill('');
+    await fields.nth(0).type('5x');
+    await fields.nth(1).fill('3');
+    assert.equal(await fields.nth(0).inputValue(), '5');
+    await page.keyboard.press('Enter');
+    await fields.first().waitFor({ state: 'detached' });
+    assert.equal(await page.locator('[data-command="40007"]').getAttribute('aria-checked'), 'true');
+
+    // Reset Score asks first; No keeps Best Times open over the game.
+    await menu(page, 'Game', 'Best Times');
+    await page.locator('.dialog button', { hasText: 'Reset Score' }).click();
+    const box = page.locator('.dialog.box');
+    await box.waitFor();
+    assert.match(await box.textContent(), /Are you sure you want to reset the scores\?/);
+    assert.equal(await box.locator('img').getAttribute('src'), 'icons/exclamation-32.png');
+    await page.screenshot({ path: path.join(artifacts, 'box-reset-score.png') });
+    await box.locator('button', { hasText: 'No' }).click();
+    await box.waitFor({ state: 'detached' });
+    assert.equal(await page.locator('.dialog', { hasText: 'Best Times' }).count(), 1);
+    await page.keyboard.press('Escape');
+    assert.deepEqual(problems, []);
+  } finally {
+    await context.close();
+  }
+});
+
+test('help opens its contents, index and search, and typing there is help\'s', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context, { clock: false });
+  try {
+    const before = await canvasPixels(page);
+    const opened = page.waitForEvent('popup');
+    await page.keyboard.press('F1');
+    const help = await opened;
+    await help.waitForLoadState();
+    assert.match(help.url(), /help\/viewer\.html#contents$/);
+    await help.locator('#contents a', { hasText: 'How to Play' }).waitFor();
+    await help.screenshot({ path: path.join(artifacts, 'help-contents.png') });
+    await help.locator('#tab-search').click();
+    await help.locator('#search-words').fill('record');
+    await help.keyboard.press('Enter');
+    await help.locator('#results a').first().waitFor();
+    await help.keyboard.press('F2');
+    await help.keyboard.press('ArrowLeft');
+    await page.bringToFront();
+    await settle(page);
+    assert.equal(difference(await canvasPixels(page), before), null, 'keys typed in help reached the game');
+    await menu(page, 'Help', 'Index');
+    await help.waitForFunction(() => location.hash === '#index');
+    await help.locator('#index a').first().waitFor();
+    await menu(page, 'Help', 'Search');
+    await help.waitForFunction(() => location.hash === '#search');
+    assert.deepEqual(problems, []);
+  } finally {
+    await context.close();
+  }
+});
+
+test('after one visit the game starts and plays offline', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context, { clock: false });
+  try {
+    await page.evaluate(async () => {
+      await navigator.serviceWorker.ready;
+    });
+    await page.waitForFunction(async () => {
+      const keys = await caches.keys();
+      if (!keys.length) return false;
+      const cache = await caches.open(keys[0]);
+      return !!(await cache.match('game.wasm'));
+    });
+    await context.setOffline(true);
+    await page.reload();
+    await waitForGame(page);
+    await page.keyboard.press('F2');
+    await settle(page);
+    const moves = await page.evaluate(() => BrindlewickPage.presents);
+    await page.keyboard.press('ArrowLeft');
+    await page.keyboard.press('ArrowUp');
+    await settle(page);
+    assert.ok(await page.evaluate(() => BrindlewickPage.presents) > moves, 'nothing moved offline');
+    assert.deepEqual(problems.filter((p) => !/ERR_INTERNET_DISCONNECTED/.test(p)), []);
+  } finally {
+    await context.close();
+  }
+});
