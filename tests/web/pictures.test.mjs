@@ -6,6 +6,7 @@ import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
+import zlib from 'node:zlib';
 import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
@@ -164,6 +165,36 @@ function withOrientation(jpeg, orientation) {
   return Buffer.concat([jpeg.subarray(0, 2), Buffer.from([0xFF, 0xE1, ...be16(body.length + 2), ...body]), jpeg.subarray(2)]);
 }
 
+// The same Exif block as a PNG chunk, before the pixels or after them.
+function withPngOrientation(png, orientation, beforePixels) {
+  const body = Buffer.from([...Buffer.from('MM'), 0, 42, ...be32(8), ...be16(1), ...be16(0x0112), ...be16(3), ...be32(1),
+    ...be16(orientation), 0, 0, ...be32(0)]);
+  const typed = Buffer.concat([Buffer.from('eXIf'), body]);
+  const chunk = Buffer.concat([Buffer.from(be32(body.length)), typed, Buffer.from(be32(zlib.crc32(typed)))]);
+  const at = beforePixels ? 33 : png.length - 12;  // after IHDR, or before IEND
+  return Buffer.concat([png.subarray(0, at), chunk, png.subarray(at)]);
+}
+
+// A GIF of one colour whose logical screen is w x h and whose first frame is fw x fh at (x, y).
+function gifWithFrame(w, h, x, y, fw, fh) {
+  const codes = [];
+  for (let i = 0; i < fw * fh; ++i) codes.push(4, 0);  // a clear code before each pixel keeps codes 3 bits
+  codes.push(5);
+  const data = [];
+  let bits = 0;
+  let count = 0;
+  for (const c of codes) {
+    bits |= c << count;
+    count += 3;
+    while (count >= 8) { data.push(bits & 0xFF); bits >>= 8; count -= 8; }
+  }
+  if (count) data.push(bits & 0xFF);
+  const blocks = [];
+  for (let i = 0; i < data.length; i += 255) blocks.push(Math.min(255, data.length - i), ...data.slice(i, i + 255));
+  return Buffer.from([...Buffer.from('GIF89a'), ...le16(w), ...le16(h), 0x80, 0, 0, 255, 0, 0, 0, 0, 255,
+    0x2C, ...le16(x), ...le16(y), ...le16(fw), ...le16(fh), 0, 2, ...blocks, 0, 0x3B]);
+}
+
 // A metafile of two rectangles, red over the left half and blue over the right, on a box of
 // 2 x 1 inches at 1440 units an inch (placeable), or with only a window extent.
 function metafile(placeable, width = 2880, height = 1440, unitsPerInch = 1440, extra = []) {
@@ -192,6 +223,19 @@ function metafile(placeable, width = 2880, height = 1440, unitsPerInch = 1440, e
   }
   out.push(...le16(1), ...le16(9), ...le16(0x0300), ...le32((18 + records.length) / 2), ...le16(2), ...le32(longest), ...le16(0));
   return Buffer.from([...out, ...records]);
+}
+
+// A StretchDIB record drawing a bitmap of 24-bit pixels (rows bottom-up) over the box given.
+function stretchDib(width, height, rows, [x, y, w, h]) {
+  const bits = rows.flatMap((row) => {
+    const bytes = row.flatMap(([r, g, b]) => [b, g, r]);
+    while (bytes.length % 4) bytes.push(0);
+    return bytes;
+  });
+  const dib = [...le32(40), ...le32(width), ...le32(height), ...le16(1), ...le16(24), ...new Array(24).fill(0), ...bits];
+  const words = Array.from({ length: dib.length / 2 }, (_, i) => dib[2 * i] | (dib[2 * i + 1] << 8));
+  // SRCCOPY, colours in the bitmap, the source's and the destination's boxes.
+  return [0x0F43, [0x0020, 0x00CC, 0, height, width, 0, 0, h, w, y, x, ...words]];
 }
 
 // A baseline TIFF of one strip, little-endian, 8-bit RGB, with the entries given.
@@ -321,6 +365,14 @@ describe('metafiles', () => {
     const other = await decode(metafile(true, 2880, 1440, 1000));
     assert.deepEqual([other.width, other.height], [276, 138]);
     assert.deepEqual(pixel(other, 270, 130), [0, 0, 255, 255]);
+    // A bitmap in the drawing, stretched over its right half.
+    const red = [255, 0, 0], green = [0, 255, 0], blue = [0, 0, 255], white = [255, 255, 255];
+    const bitmap = await decode(metafile(false, 100, 100, 0, [stretchDib(2, 2, [[blue, white], [red, green]], [50, 0, 50, 100])]));
+    assert.deepEqual(pixel(bitmap, 60, 10), [255, 0, 0, 255]);
+    assert.deepEqual(pixel(bitmap, 90, 10), [0, 255, 0, 255]);
+    assert.deepEqual(pixel(bitmap, 60, 90), [0, 0, 255, 255]);
+    assert.deepEqual(pixel(bitmap, 90, 90), [255, 255, 255, 255]);
+    assert.deepEqual(pixel(bitmap, 10, 10), [255, 0, 0, 255]);
     // What the drawing leaves uncovered is white.
     const ellipse = await decode(metafile(false, 100, 100, 0, [[0x0418, [60, 60, 40, 40]]]));
     assert.deepEqual(pixel(ellipse, 2, 2), [255, 0, 0, 255]);
@@ -340,6 +392,21 @@ describe('the size probe', () => {
       assert.ok(size && picture);
       assert.deepEqual(size, { width: picture.width, height: picture.height });
     }
+    // What the browser does beyond the desktop, the probe follows: a PNG turned by an Exif
+    // chunk before its pixels (not after), a GIF widened to hold a first frame that leaves
+    // its logical screen.
+    const png = read(path.join(pictures, 'quadrants.png'));
+    const cases = [
+      [withPngOrientation(png, 6, true), 8, 12], [withPngOrientation(png, 6, false), 12, 8],
+      [gifWithFrame(4, 4, 0, 0, 8, 6), 8, 6], [gifWithFrame(4, 4, 3, 3, 5, 5), 8, 8], [gifWithFrame(10, 10, 1, 1, 2, 2), 10, 10],
+    ];
+    for (const [bytes, width, height] of cases) {
+      const picture = await decode(bytes);
+      assert.deepEqual([picture.width, picture.height], [width, height]);
+      assert.deepEqual(await probe(bytes), { width, height });
+    }
+    const turned = await decode(withPngOrientation(png, 6, true));
+    assert.deepEqual(pixel(turned, 0, 0), [0, 0, 255, 255]);
   });
 
   test('the format comes from the contents, not the name; Targa is left to the program', async () => {
@@ -418,10 +485,10 @@ describe('hostile and damaged files', () => {
     const zeros = execFileSync('python3', ['-c', 'import sys,zlib; sys.stdout.buffer.write(zlib.compress(bytes(64<<20), 9))'], { maxBuffer: 1 << 26 });
     const deflateBomb = tiffRgb(16, 16, [...zeros], { compression: 8 });
     // A metafile whose bitmap claims 60000 x 60000 pixels.
-    const dib = [...le32(40), ...le32(60000), ...le32(60000), ...le16(1), ...le16(24), ...new Array(24).fill(0)];
-    const stretch = [0x0020, 0x00CC, 0, 60000, 60000, 0, 0, 100, 100, 0, 0].concat(
-      Array.from({ length: dib.length / 2 }, (_, i) => dib[2 * i] | (dib[2 * i + 1] << 8)));
-    const wmfBitmap = metafile(false, 100, 100, 0, [[0x0F43, stretch]]);
+    const [fn, params] = stretchDib(2, 2, [[[0, 0, 0], [0, 0, 0]], [[0, 0, 0], [0, 0, 0]]], [0, 0, 100, 100]);
+    params[13] = 60000 & 0xFFFF;  // the bitmap header's width and height
+    params[15] = 60000 & 0xFFFF;
+    const wmfBitmap = metafile(false, 100, 100, 0, [[fn, params]]);
     return { png, gif, gifFrame, bmp, bmpLowest, jpeg, tif, tall, wmf, deflateBomb, wmfBitmap };
   }
 

@@ -14,7 +14,7 @@
   // A metafile is read whole and turned into drawing elements; one this big is no picture
   // a player made, and a drawing of millions of records would take the tab's memory.
   const MAX_METAFILE_BYTES = 64 * 1024 * 1024;
-  const MAX_METAFILE_RECORDS = 250000;
+  const MAX_METAFILE_RECORDS = 100000;
   // Windows shows a placeable metafile at this many pixels per inch.
   const METAFILE_DPI = 96;
   // A TIFF directory with more entries than this is damaged, not a picture.
@@ -125,12 +125,13 @@
   function pngSize(b) {
     if (be32(b, 8) !== 13 || !startsWith(b.subarray(12), 'IHDR')) return null;
     const size = { width: be32(b, 16), height: be32(b, 20) };
-    // The browser turns a PNG by the orientation of its Exif chunk, as it does a photo.
+    // The browser turns a PNG by the orientation of an Exif chunk before its pixels, as it
+    // does a photo.
     let orientation = 1;
     for (let at = 33; at + 8 <= b.length;) {
       const length = be32(b, at);
       const type = String.fromCharCode(b[at + 4], b[at + 5], b[at + 6], b[at + 7]);
-      if (type === 'IEND' || at + 12 + length > b.length) break;
+      if (type === 'IDAT' || type === 'IEND' || at + 12 + length > b.length) break;
       if (type === 'eXIf') {
         orientation = tiffOrientation(b.subarray(at + 8, at + 8 + length));
         break;
@@ -375,7 +376,7 @@
     if (photometric === 3 && !ifd.t320) return null;
     // UTIF keeps the whole picture as stored before it makes the RGBA copy.
     const pixelBits = bits[0] * samples;
-    if (pixelBits > 64 || height * Math.ceil((width * pixelBits) / 8) > MAX_TIFF_STORED_BYTES) return null;
+    if (height * Math.ceil((width * pixelBits) / 8) > MAX_TIFF_STORED_BYTES) return null;
     const tiled = ifd.t322 !== undefined;
     const offsets = tiled ? ifd.t324 : (ifd.t273 || ifd.t324);
     let counts = tiled ? ifd.t325 : (ifd.t279 || ifd.t325);
@@ -472,8 +473,13 @@
     const svg = new WMFJS.Renderer(played.buffer).render({
       width: shown.width + 'px', height: shown.height + 'px', xExt: shown.width, yExt: shown.height, mapMode: 8,
     });
-    // GDI draws without smoothing shapes' edges.
+    // GDI draws without smoothing shapes' edges, and stretches a bitmap over the whole box
+    // it is given, pixel by pixel, where an SVG image keeps its shape and blurs.
     svg.setAttribute('shape-rendering', 'crispEdges');
+    for (const image of svg.querySelectorAll('image')) {
+      image.setAttribute('preserveAspectRatio', 'none');
+      image.setAttribute('style', 'image-rendering: pixelated');
+    }
     svg.setAttribute('xmlns', 'http://www.w3.org/2000/svg');
     const text = new XMLSerializer().serializeToString(svg);
     const url = URL.createObjectURL(new Blob([text], { type: 'image/svg+xml' }));
@@ -510,5 +516,5 @@
     }
   }
 
-  globalThis.BrindlewickPictures = Object.freeze({ probe, decode, fit });
+  globalThis.BrindlewickPictures = Object.freeze({ probe, decode });
 })();
