@@ -166,7 +166,7 @@
     let orientation = 0;
     let at = 2;
     while (at + 4 <= b.length) {
-      if (b[at] !== 0xFF) return null;
+      if (b[at] !== 0xFF) break;  // stray bytes: the decoder skips them, and so does the scan
       const marker = b[at + 1];
       if (marker === 0xFF) { ++at; continue; }  // fill byte
       if (marker === 0x01 || (marker >= 0xD0 && marker <= 0xD7)) { at += 2; continue; }
