@@ -382,27 +382,34 @@
     let counts = tiled ? ifd.t325 : (ifd.t279 || ifd.t325);
     if (!offsets || offsets.length === 0) return null;
     const rowBytes = Math.ceil((width * pixelBits) / 8);
+    // A tile is always whole; the last strip may hold fewer rows than the others.
     let pieceBytes;
     let pieces;
+    let lastBytes;
+    let pieceWidth = width;
+    let pieceRows;
     if (tiled) {
       const tw = first(ifd, 322, 0), th = first(ifd, 323, 0);
       if (!allowed(tw, th)) return null;
-      pieceBytes = Math.ceil((tw * th * pixelBits) / 8);
+      pieceBytes = lastBytes = Math.ceil((tw * th * pixelBits) / 8);
       pieces = Math.ceil(width / tw) * Math.ceil(height / th);
+      pieceWidth = tw;
+      pieceRows = th;
     } else {
-      const rows = Math.min(first(ifd, 278, height), height);
-      if (rows < 1) return null;
-      pieceBytes = rows * rowBytes;
-      pieces = Math.ceil(height / rows);
+      pieceRows = Math.min(first(ifd, 278, height), height);
+      if (pieceRows < 1) return null;
+      pieceBytes = pieceRows * rowBytes;
+      pieces = Math.ceil(height / pieceRows);
+      lastBytes = (height - (pieces - 1) * pieceRows) * rowBytes;
     }
     if (compression === 1 && !tiled && offsets.length === 1) counts = [height * rowBytes];
     if (!counts || offsets.length < pieces || counts.length < pieces) return null;
     for (let i = 0; i < pieces; ++i) {
       const at = offsets[i], n = counts[i];
       if (!(at >= 0 && n >= 0 && at + n <= b.length)) return null;
-      if (compression === 1 && n < Math.min(pieceBytes, height * rowBytes)) return null;
+      if (compression === 1 && n < (i === pieces - 1 ? lastBytes : pieceBytes)) return null;
       if ((compression === 8 || compression === 32946) && !inflatesWithin(b.subarray(at, at + n), pieceBytes)) return null;
-      if (compression === 7 && !jpegStreamWithin(b.subarray(at, at + n), tiled ? first(ifd, 322, 0) : width, tiled ? first(ifd, 323, 0) : pieceBytes / rowBytes)) return null;
+      if (compression === 7 && !jpegStreamWithin(b.subarray(at, at + n), pieceWidth, pieceRows)) return null;
     }
     return { ifd, width, height };
   }
