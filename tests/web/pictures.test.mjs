@@ -458,6 +458,13 @@ describe('pictures larger than the box', () => {
     const turned = withOrientation(read(make('wide.jpg', '-size', '200x100', 'xc:blue', '-quality', '95')), 6);
     const photo = await decode(turned, 50, 50);
     assert.deepEqual([photo.width, photo.height], [25, 50]);
+    // Turned, then made smaller: the quadrants stand where the upright picture has them.
+    const quadrants = await decode(withOrientation(read(path.join(pictures, 'quadrants.jpg')), 6), 4, 100);
+    assert.deepEqual([quadrants.width, quadrants.height], [4, 6]);
+    const near = (got, want) => got.slice(0, 3).every((v, i) => Math.abs(v - want[i]) <= 60);
+    for (const [x, y, colour] of [[0, 0, [0, 0, 255]], [3, 0, [255, 0, 0]], [0, 5, [255, 255, 0]], [3, 5, [0, 255, 0]]]) {
+      assert.ok(near(pixel(quadrants, x, y), colour), `(${x}, ${y}): ${pixel(quadrants, x, y)}`);
+    }
     const tif = await decode(read(path.join(pictures, 'quadrants.tif')), 6, 6);
     assert.deepEqual([tif.width, tif.height], [6, 4]);
     assert.deepEqual(pixel(tif, 0, 0), [255, 0, 0, 255]);
