@@ -60,12 +60,9 @@ std::string WebSettingsKey::EntryName(std::string_view name) const {
   return entry;
 }
 
-bool WebSettingsKey::ValueExists(std::string_view name) {
-  const auto text = page::ReadStored(EntryName(name));
-  uint32_t type = 0;
-  std::string bytes;
-  return text && Decode(*text, type, bytes);
-}
+// A damaged entry still exists: the program then keeps its default without storing it over
+// what is there.
+bool WebSettingsKey::ValueExists(std::string_view name) { return page::ReadStored(EntryName(name)).has_value(); }
 
 int32_t WebSettingsKey::QueryValue(std::string_view name, uint32_t* type, uint8_t* data, uint32_t* size) {
   if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;

@@ -10,8 +10,8 @@ namespace puzzle {
 // A settings key in the browser's storage: one storage entry for each value, named by the
 // key's path and the value's name (without case, as the registry compares names), holding
 // its type and bytes. A tab writes only the values it stores, so two tabs at once keep
-// each other's records. A damaged entry reads as missing and stays as it is until the
-// program stores that value again.
+// each other's records. A damaged entry exists but can't be read, and stays as it is until
+// the program stores that value again.
 class WebSettingsKey : public RegistryKey {
  public:
   explicit WebSettingsKey(std::string_view path) : prefix_(std::string(path) + "\\") {}

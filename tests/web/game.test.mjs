@@ -4,10 +4,12 @@
 // phone's screen.
 import test from 'node:test';
 import assert from 'node:assert/strict';
-import { mkdirSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { serveSite, launch, waitForGame, settle, canvasPixels, repo } from './support.mjs';
 import { Mirror, difference } from './mirror.mjs';
+import { metafile } from './picture_files.mjs';
 
 const START = 1796551200;  // the second every game here starts at: both sides shuffle alike
 const artifacts = path.join(repo, 'build', 'web-artifacts');
@@ -37,9 +39,13 @@ async function openPage(context, { clock = true } = {}) {
   const problems = [];
   page.on('console', (message) => { if (message.type() === 'error') problems.push(message.text()); });
   page.on('pageerror', (error) => problems.push(String(error)));
-  if (clock) await page.clock.install({ time: (START - 60) * 1000 });
+  // Held half a second into the start's second from before the page loads: the board is
+  // shuffled with the second the program starts in.
+  if (clock) {
+    await page.clock.install({ time: START * 1000 });
+    await page.clock.pauseAt(START * 1000 + 500);
+  }
   await page.goto(server.url);
-  if (clock) await page.clock.pauseAt(START * 1000);
   await waitForGame(page);
   return { page, problems };
 }
@@ -267,6 +273,46 @@ test('settings chosen in the menus are there again after a reload', async () => 
   }
 });
 
+test('damaged or missing storage never stops the game, and what is stored is not overwritten at start', async () => {
+  const context = await newContext();
+  const prefix = 'HKEY_CURRENT_USER\\Software\\brindlewick\\brindlewick Puzzle\\';
+  const damaged = { dimensionx: 'four', emptyx: '4:zz', shownumber: '', timebeginner: '4:0a00', namebeginner: 'x'.repeat(100000) };
+  await context.addInitScript(([prefix, damaged]) => {
+    if (sessionStorage.getItem('seeded')) return;
+    sessionStorage.setItem('seeded', '1');
+    for (const [name, value] of Object.entries(damaged)) localStorage.setItem(prefix + name, value);
+  }, [prefix, damaged]);
+  const { page, problems } = await openPage(context, { clock: false });
+  try {
+    const reference = new Mirror(START);
+    const [width, height] = await page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
+    const expected = await reference.screen();
+    await reference.close();
+    assert.deepEqual([width, height], [expected.width, expected.height], 'the game did not start with its defaults');
+    const kept = await page.evaluate(([prefix, names]) => names.map((n) => localStorage.getItem(prefix + n)),
+      [prefix, Object.keys(damaged)]);
+    assert.deepEqual(kept, Object.values(damaged));
+    assert.deepEqual(problems, []);
+  } finally {
+    await context.close();
+  }
+
+  // A browser that refuses storage altogether.
+  const refusing = await newContext();
+  await refusing.addInitScript(() => {
+    Object.defineProperty(window, 'localStorage', { get() { throw new DOMException('denied', 'SecurityError'); } });
+  });
+  try {
+    const { page, problems } = await openPage(refusing, { clock: false });
+    await page.keyboard.press('F2');
+    await settle(page);
+    await page.close({ runBeforeUnload: true });
+    assert.deepEqual(problems, []);
+  } finally {
+    await refusing.close();
+  }
+});
+
 test('the dialogs stand at their templates\' sizes, take their keys, and are modal over the game', async () => {
   const context = await newContext();
   const { page, problems } = await openPage(context, { clock: false });
@@ -397,6 +443,93 @@ test('after one visit the game starts and plays offline', async () => {
     assert.ok(await page.evaluate(() => BrindlewickPage.presents) > moves, 'nothing moved offline');
     assert.deepEqual(problems.filter((p) => !/ERR_INTERNET_DISCONNECTED/.test(p)), []);
   } finally {
+    await context.close();
+  }
+});
+
+// A Targa picture of 24-bit pixels, rows from the top.
+function targa(width, height, colourAt) {
+  const header = [0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, width & 0xFF, width >> 8, height & 0xFF, height >> 8, 24, 0x20];
+  const pixels = [];
+  for (let y = 0; y < height; y++) {
+    for (let x = 0; x < width; x++) {
+      const rgb = colourAt(x, y);
+      pixels.push(rgb & 0xFF, (rgb >> 8) & 0xFF, rgb >> 16);
+    }
+  }
+  return Buffer.from([...header, ...pixels]);
+}
+
+test('a picture of every format comes through the file chooser; a hostile one gets the message; a chosen one outlives a reload', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context, { clock: false });
+  const dir = mkdtempSync(path.join(tmpdir(), 'brindlewick-web-'));
+  try {
+    const data = path.join(repo, 'tests', 'data', 'pictures');
+    writeFileSync(path.join(dir, 'stripes.tga'), targa(40, 30, (x) => (x < 20 ? 0xFF0000 : 0x0000FF)));
+    writeFileSync(path.join(dir, 'halves.wmf'), metafile(true));
+    writeFileSync(path.join(dir, 'bomb.gif'), Buffer.from([0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x60, 0xEA, 0x60, 0xEA,
+      0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x2C, 0, 0, 0, 0, 0x60, 0xEA, 0x60, 0xEA, 0, 2, 2, 0x4C, 0x01, 0, 0x3B]));
+    writeFileSync(path.join(dir, 'text.jpg'), 'not a picture');
+    writeFileSync(path.join(dir, 'cut.png'), readFileSync(path.join(data, 'quadrants.png')).subarray(0, 60));
+
+    const choose = async (file) => {
+      const chooser = page.waitForEvent('filechooser');
+      await menu(page, 'Options', 'Custom Picture');
+      await (await chooser).setFiles(file);
+      await page.waitForFunction(() => BrindlewickPage.dialogStack.length > 0 ||
+        (BrindlewickPage.events.length === 0 && BrindlewickPage.idle()));
+    };
+    const size = () => page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
+    const defaultSize = await size();
+    const sizes = new Map();
+    for (const file of ['quadrants.bmp', 'quadrants.gif', 'quadrants.jpg', 'quadrants.tif', path.join(dir, 'stripes.tga'),
+      path.join(dir, 'halves.wmf'), 'quadrants.png']) {
+      await choose(path.isAbsolute(file) ? file : path.join(data, file));
+      assert.equal(await page.locator('.dialog').count(), 0, `${file} was refused`);
+      assert.equal(await page.locator('[data-command="40019"]').getAttribute('aria-checked'), 'true', file);
+      sizes.set(file, await size());
+      await page.screenshot({ path: path.join(artifacts, `picture-${path.basename(file).replace('.', '-')}.png`) });
+    }
+    assert.notDeepEqual(sizes.get('quadrants.png'), defaultSize);
+    assert.deepEqual(sizes.get('quadrants.bmp'), sizes.get('quadrants.png'));
+    const chosen = await canvasPixels(page);
+
+    for (const file of ['bomb.gif', 'text.jpg', 'cut.png']) {
+      await choose(path.join(dir, file));
+      const box = page.locator('.dialog.box');
+      await box.waitFor();
+      assert.match(await box.locator('.caption').textContent(), /Change Picture Error/, file);
+      assert.match(await box.textContent(), /Cannot change picture\./, file);
+      await page.screenshot({ path: path.join(artifacts, `hostile-${file.replace('.', '-')}.png`) });
+      await page.keyboard.press('Enter');
+      await box.waitFor({ state: 'detached' });
+      await settle(page);
+      assert.equal(difference(await canvasPixels(page), chosen), null, `the picture changed after ${file}`);
+    }
+
+    // The chosen picture's bytes are kept in the browser: a reload shows it again.
+    await page.reload();
+    await waitForGame(page);
+    assert.equal(difference(await canvasPixels(page), chosen), null, 'the chosen picture after a reload');
+
+    // Gone from the browser's storage, it gives way to the built-in one with the message.
+    await page.evaluate(() => new Promise((resolve) => {
+      const request = indexedDB.deleteDatabase('brindlewick-puzzle');
+      request.onsuccess = request.onerror = request.onblocked = () => resolve();
+    }));
+    await page.reload();
+    const box = page.locator('.dialog.box');
+    await box.waitFor();
+    assert.match(await box.locator('.caption').textContent(), /Invalid Picture/);
+    assert.match(await box.textContent(), /Cannot load picture: quadrants\.png, \s*the file may have been removed\./);
+    await page.keyboard.press('Enter');
+    await waitForGame(page);
+    assert.deepEqual(await size(), defaultSize);
+    assert.equal(await page.locator('[data-command="40018"]').getAttribute('aria-checked'), 'true');
+    assert.deepEqual(problems, []);
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
     await context.close();
   }
 });

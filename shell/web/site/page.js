@@ -50,7 +50,8 @@
   const STORAGE_PREFIX = 'HKEY_CURRENT_USER\\';
   const PICTURE_DATABASE = 'brindlewick-puzzle';
   const PICTURE_STORE = 'pictures';
-  const PICTURES_KEPT = 3;
+  const PICTURES_KEPT = 8;
+  const PICTURE_PATH_ENTRY = 'Software\\brindlewick\\brindlewick Puzzle\\picturepath';
 
   const KEY_CODES = {
     ArrowLeft: 0x25, ArrowUp: 0x26, ArrowRight: 0x27, ArrowDown: 0x28,
@@ -163,6 +164,9 @@
       this.context.putImageData(new ImageData(pixels, stride, height), x, y, 0, 0, width, height);
       this.presentedPixels += width * height;
       this.presents += 1;
+      if (!this.firstWholeFrame && this.presentedPixels >= this.canvas.width * this.canvas.height) {
+        this.firstWholeFrame = performance.now();
+      }
     },
     availableClient() {
       const room = roomForClient();
@@ -988,13 +992,29 @@
         if (!all.result) return;
         const entries = keys.result.map((key, i) => ({ key, stored: (all.result[i] || {}).stored || 0 }));
         entries.sort((a, b) => b.stored - a.stored);
+        // The picture the stored settings name is never let go, however many came after it.
+        const stored = storedPicturePath();
         for (const old of entries.slice(PICTURES_KEPT)) {
-          if (old.key !== name) store.delete(old.key);
+          if (old.key !== name && old.key !== stored) store.delete(old.key);
         }
       };
     } catch (error) {
       database.close();
     }
+  }
+
+  // The picture path the program stored, read from its settings entry ("type:hex bytes").
+  function storedPicturePath() {
+    const text = page.readStored(PICTURE_PATH_ENTRY) || '';
+    const match = /^1:((?:[0-9a-f]{2})*)$/i.exec(text);
+    if (!match) return null;
+    const bytes = [];
+    for (let i = 0; i < match[1].length; i += 2) {
+      const byte = parseInt(match[1].slice(i, i + 2), 16);
+      if (byte === 0) break;
+      bytes.push(byte);
+    }
+    return new TextDecoder().decode(new Uint8Array(bytes));
   }
 
   async function loadFont() {

@@ -1,0 +1,95 @@
+// What the game costs in a browser (headless Chromium on this machine), as a player's
+// page: start-up to the first whole frame and the bytes loaded, the main thread's time per
+// arrow key and per slide with the pixels handed to the canvas against those that changed,
+// and the main thread's busy time while idle with the clock running, shown and hidden.
+//   node bench/web/measure_web.mjs [runs]     (after tools/build-web.sh)
+import { gzipSync } from 'node:zlib';
+import { readFileSync } from 'node:fs';
+import path from 'node:path';
+import { serveSite, launch, waitForGame, settle, canvasPixels, site } from '../../tests/web/support.mjs';
+
+const runs = Number(process.argv[2] || 7);
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const range = (values) => `${Math.min(...values).toFixed(2)}-${Math.max(...values).toFixed(2)}`;
+
+async function taskTime(session) {
+  const { metrics } = await session.send('Performance.getMetrics');
+  return metrics.find((m) => m.name === 'TaskDuration').value * 1000;
+}
+
+const server = await serveSite();
+const browser = await launch();
+
+// Start-up: a fresh profile each time, nothing cached.
+const starts = [];
+let loaded = [];
+for (let i = 0; i < runs; i++) {
+  const context = await browser.newContext({ viewport: { width: 1280, height: 1024 }, serviceWorkers: 'block' });
+  const page = await context.newPage();
+  server.served.length = 0;
+  await page.goto(server.url);
+  await waitForGame(page);
+  starts.push(await page.evaluate(() => BrindlewickPage.firstWholeFrame));
+  loaded = [...server.served];
+  await context.close();
+}
+let raw = 0;
+let gzipped = 0;
+for (const file of new Set(loaded)) {
+  const bytes = readFileSync(path.join(site, file === '/' ? 'index.html' : file.replace(/^\//, '')));
+  raw += bytes.length;
+  gzipped += gzipSync(bytes, { level: 9 }).length;
+}
+console.log(`start-up to the first whole frame: median ${median(starts).toFixed(1)} ms of ${runs} (${range(starts)})`);
+console.log(`bytes loaded: ${(raw / 1024).toFixed(0)} KiB, ${(gzipped / 1024).toFixed(0)} KiB gzipped (${new Set(loaded).size} files)`);
+
+// Keys and slides.
+const context = await browser.newContext({ viewport: { width: 1280, height: 1024 } });
+const page = await context.newPage();
+const session = await context.newCDPSession(page);
+await session.send('Performance.enable');
+await page.goto(server.url);
+await waitForGame(page);
+await page.keyboard.press('F2');
+await settle(page);
+const keys = ['ArrowLeft', 'ArrowUp', 'ArrowRight', 'ArrowDown'];
+const perKey = [];
+const ratios = [];
+for (let round = 0; round < runs; round++) {
+  const count = 40;
+  const before = await taskTime(session);
+  for (let i = 0; i < count; i++) await page.keyboard.press(keys[(i * 7 + round) % 4]);
+  await settle(page);
+  perKey.push((await taskTime(session) - before) / count);
+  // One slide at a time: what the canvas was given against what changed on it.
+  for (let i = 0; i < 10; i++) {
+    const shown = await canvasPixels(page);
+    const presented = await page.evaluate(() => BrindlewickPage.presentedPixels);
+    await page.keyboard.press(keys[(i + round) % 4]);
+    await settle(page);
+    const after = await canvasPixels(page);
+    const given = await page.evaluate(() => BrindlewickPage.presentedPixels) - presented;
+    let changed = 0;
+    for (let p = 0; p < after.pixels.length; p++) if (after.pixels[p] !== shown.pixels[p]) changed++;
+    if (changed > 0) ratios.push(given / changed);
+  }
+}
+console.log(`main thread per arrow key (task time, the key's delivery included): median ${median(perKey).toFixed(3)} ms of ${runs} rounds of 40 (${range(perKey)})`);
+console.log(`pixels handed to the canvas per slide / pixels changed: median ${median(ratios).toFixed(3)} of ${ratios.length} slides (${range(ratios)})`);
+
+// Idle, the clock running: shown, then hidden behind another tab.
+const idleSeconds = Number(process.env.IDLE_SECONDS || 30);
+let before = await taskTime(session);
+await page.waitForTimeout(idleSeconds * 1000);
+const shownIdle = await taskTime(session) - before;
+const cover = await context.newPage();
+await cover.goto(server.url + 'help/viewer.html');
+await cover.bringToFront();
+const hidden = await page.evaluate(() => document.visibilityState);
+before = await taskTime(session);
+await page.waitForTimeout(idleSeconds * 1000);
+const hiddenIdle = await taskTime(session) - before;
+console.log(`main thread busy over ${idleSeconds} s idle with the clock running: ${shownIdle.toFixed(1)} ms shown, ` +
+  `${hiddenIdle.toFixed(1)} ms behind another tab (visibility: ${hidden})`);
+await browser.close();
+await server.close();
