@@ -11,16 +11,12 @@ export NODE_PATH=/usr/share/nodejs
 emcmake cmake -S . -B build/web-wasm -DCMAKE_BUILD_TYPE=Release -DPUZZLE_BUILD_TESTS=OFF -DPUZZLE_BUILD_BENCH=OFF
 cmake --build build/web-wasm -j"$(nproc)"
 
-# The decoders the page takes from npm, pinned in the lock file.
-vendor=""
-if [ -s shell/web/vendor.txt ]; then
-  (cd shell/web && npm ci --no-audit --no-fund --ignore-scripts >/dev/null)
-  vendor=$(grep -v '^#' shell/web/vendor.txt | grep -v '^ *$' || true)
-fi
+# The decoders the page takes from npm (TIFF and metafiles), pinned in the lock file.
+(cd shell/web && npm ci --no-audit --no-fund --ignore-scripts >/dev/null)
 
 site=build/web
 rm -rf "$site"
-mkdir -p "$site/icons" "$site/fonts" "$site/help" "$site/vendor"
+mkdir -p "$site/icons" "$site/fonts" "$site/help"
 cp build/web-wasm/shell/web/game.js build/web-wasm/shell/web/game.wasm "$site/"
 for file in page.js page.css pictures.js manifest.webmanifest; do
   [ -f "shell/web/site/$file" ] && cp "shell/web/site/$file" "$site/"
@@ -32,13 +28,18 @@ cp resources/icons/program.svg resources/icons/exclamation-32.png "$site/icons/"
 # The numbers' and the dialogs' face, the same on every device.
 cp /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf "$site/fonts/"
 
+# vendor.txt: each line a file under shell/web/ and where it goes in the site; the scripts
+# load in the order listed, before the page's own.
 scripts=""
-for path in $vendor; do
-  cp "shell/web/node_modules/$path" "$site/vendor/"
-  scripts="$scripts<script src=\"vendor/$(basename "$path")\"></script>"
+grep -v '^#' shell/web/vendor.txt | while read -r from to; do
+  [ -n "$from" ] || continue
+  mkdir -p "$site/$(dirname "$to")"
+  cp "shell/web/$from" "$site/$to"
 done
-[ -f "$site/pictures.js" ] && scripts="$scripts<script src=\"pictures.js\"></script>"
-scripts="$scripts<script src=\"page.js\"></script>"
+for to in $(grep -v '^#' shell/web/vendor.txt | awk '$2 ~ /\.js$/ { print $2 }'); do
+  scripts="$scripts<script src=\"$to\"></script>"
+done
+scripts="$scripts<script src=\"pictures.js\"></script><script src=\"page.js\"></script>"
 sed "s|<!--PAGE SCRIPTS-->|$scripts|" shell/web/site/index.html > "$site/index.html"
 
 # The service worker keeps every file of this build; a new build is a new version.

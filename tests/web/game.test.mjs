@@ -533,3 +533,28 @@ test('a picture of every format comes through the file chooser; a hostile one ge
     await context.close();
   }
 });
+
+test('Exit ends the game and stores its settings; Play again starts it anew', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context, { clock: false });
+  try {
+    await menu(page, 'Options', 'Empty Space at TL');
+    await settle(page);
+    // Ctrl+W where the browser leaves it to the page, as here; Game > Exit everywhere.
+    await page.keyboard.press('Control+w');
+    await page.locator('#ended').waitFor();
+    assert.equal(await page.locator('#ended').getAttribute('data-exit-code'), '0');
+    assert.equal(await page.locator('#window').isVisible(), false);
+    const stored = await page.evaluate(() =>
+      localStorage.getItem('HKEY_CURRENT_USER\\Software\\brindlewick\\brindlewick Puzzle\\emptyy'));
+    assert.equal(stored, '4:ffffffff');  // the top row, as the program stores it
+    await page.locator('#again').click();
+    await waitForGame(page);
+    assert.equal(await page.locator('[data-command="40010"]').getAttribute('aria-checked'), 'true');
+    await menu(page, 'Game', 'Exit');
+    await page.locator('#ended').waitFor();
+    assert.deepEqual(problems, []);
+  } finally {
+    await context.close();
+  }
+});

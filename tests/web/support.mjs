@@ -1,6 +1,7 @@
 // What the browser tests share: the built site served on the loopback, a headless Chromium
 // from Debian's package, and ways to read what the page shows.
 import { createServer } from 'node:http';
+import { existsSync } from 'node:fs';
 import { readFile, stat } from 'node:fs/promises';
 import { createRequire } from 'node:module';
 import path from 'node:path';
@@ -9,6 +10,14 @@ import { fileURLToPath } from 'node:url';
 const here = path.dirname(fileURLToPath(import.meta.url));
 export const repo = path.resolve(here, '..', '..');
 export const site = process.env.BRINDLEWICK_SITE || path.join(repo, 'build', 'web');
+
+// Without the site (tools/build-web.sh) there is nothing to test: in CI that is a failure.
+if (!existsSync(path.join(site, 'index.html'))) {
+  const why = `no site in ${site}: run tools/build-web.sh first`;
+  if (process.env.CI) throw new Error(why);
+  console.warn(why);
+  process.exit(0);
+}
 
 const require = createRequire(path.join(repo, 'shell', 'web', 'package.json'));
 export const { chromium } = require('playwright-core');

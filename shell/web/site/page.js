@@ -743,7 +743,7 @@
   // A dialog stands centred over the game's window, as it does over its owner on the
   // desktop, and inside the page.
   function placeFrame(frame) {
-    const owner = $('window').hidden ? document.body.getBoundingClientRect() : $('window').getBoundingClientRect();
+    const owner = $('window').hidden ? document.body.getBoundingClientRect() : page.canvas.getBoundingClientRect();
     const box = frame.dialog.getBoundingClientRect();
     const viewWidth = document.documentElement.clientWidth;
     const viewHeight = document.documentElement.clientHeight;
@@ -1030,13 +1030,16 @@
     page.canvas = $('game');
     page.context = page.canvas.getContext('2d', { alpha: false });
     attachInput();
-    await Promise.all([loadFont(), loadPictures()]);
-    if ('serviceWorker' in navigator && window.isSecureContext) {
-      navigator.serviceWorker.register('sw.js').catch(() => {});
-    }
+    // The program loads and compiles while the font and the kept pictures are read; it
+    // runs once both are there.
+    const ready = Promise.all([loadFont(), loadPictures()]);
     window.Module = {
       page,
       noExitRuntime: true,
+      preRun: [() => {
+        Module.addRunDependency('page');
+        ready.then(() => Module.removeRunDependency('page'));
+      }],
       onRuntimeInitialized() { page.started = true; },
       print: () => {},
       printErr: (text) => console.warn(text),
@@ -1046,6 +1049,10 @@
     script.src = 'game.js';
     script.onerror = () => { $('starting').textContent = 'brindlewick Puzzle could not be loaded.'; };
     document.body.appendChild(script);
+    await ready;
+    if ('serviceWorker' in navigator && window.isSecureContext) {
+      navigator.serviceWorker.register('sw.js').catch(() => {});
+    }
   }
 
   globalThis.BrindlewickPage = page;
