@@ -558,3 +558,37 @@ test('Exit ends the game and stores its settings; Play again starts it anew', as
     await context.close();
   }
 });
+
+test('the menu bar is reachable from the keyboard: F10 or Alt, arrows, letters, Enter and Escape', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context, { clock: false });
+  const focused = () => page.evaluate(() => document.activeElement.textContent || document.activeElement.id);
+  try {
+    await page.keyboard.press('F10');
+    assert.equal(await focused(), 'Game');
+    await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('ArrowDown');
+    assert.match(await focused(), /Beginner/);
+    await page.keyboard.press('ArrowDown');
+    await page.keyboard.press('ArrowDown');
+    assert.equal(await focused(), 'Expert');
+    await page.keyboard.press('Enter');
+    await settle(page);
+    assert.equal(await page.locator('[data-command="40006"]').getAttribute('aria-checked'), 'true');
+    assert.equal(await focused(), 'game', 'the game has the keys again');
+    await page.keyboard.press('Alt+o');
+    await page.keyboard.press('s');
+    await settle(page);
+    assert.equal(await page.locator('[data-command="40012"]').getAttribute('aria-checked'), 'true');
+    await page.keyboard.press('Alt');
+    await page.keyboard.press('Enter');
+    await page.keyboard.press('ArrowUp');
+    assert.match(await focused(), /^Exit/);
+    await page.keyboard.press('Escape');
+    await page.keyboard.press('Escape');
+    assert.equal(await focused(), 'game');
+    assert.deepEqual(problems, []);
+  } finally {
+    await context.close();
+  }
+});

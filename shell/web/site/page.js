@@ -551,12 +551,6 @@
       if (openMenu === menu) closeMenus(true);
       else showMenu(menu, false);
     });
-    button.addEventListener('keydown', (event) => {
-      if (event.key === 'ArrowDown' || event.key === 'Enter' || event.key === ' ') {
-        event.preventDefault();
-        showMenu(menu, true);
-      }
-    });
     button.addEventListener('pointerenter', () => { if (openMenu && openMenu !== menu) showMenu(menu, false); });
     return menu;
   }
@@ -648,6 +642,11 @@
         if (event.key === 'Escape') {
           event.preventDefault();
           page.canvas.focus({ preventScroll: true });
+          return true;
+        }
+        if (event.key === 'ArrowDown' || event.key === 'Enter' || event.key === ' ') {
+          event.preventDefault();
+          showMenu(menus[at], true);
           return true;
         }
         if (event.key.length === 1 && !event.ctrlKey) {
@@ -875,6 +874,10 @@
       page.queue([EVENT_MESSAGE, WM_MOUSEMOVE, modifiers(event), packPoint(point.x, point.y)]);
     });
     canvas.addEventListener('contextmenu', (event) => event.preventDefault());
+    // A canvas whose pixels the browser threw away (short of memory) is painted again whole.
+    canvas.addEventListener('contextrestored', () => {
+      page.queue([EVENT_EXPOSE, 0, 0, canvas.width, canvas.height]);
+    });
 
     document.addEventListener('pointerdown', (event) => {
       if (openMenu && !$('menubar').contains(event.target)) closeMenus(false);
