@@ -125,6 +125,26 @@ TEST(OrientationTest, TheTagIsReadFromEitherByteOrderAndNonsenseIsUpright) {
   EXPECT_EQ(ReadOrientationTag(little.data(), 20), 1);
 }
 
+// A decoder's image whose pixels fall short of its sides is handed back as it came. These
+// sides multiply past 32 bits: counted in a 32-bit size_t, as in the browser, the product
+// wraps round to exactly the pixels there are.
+TEST(PictureSidesTest, PixelsShortOfTheSidesAreHandedBackUntouched) {
+  DecodedImage image = Solid(1, 1, 0xFF102030);
+  image.width = 65537;
+  image.height = 65536;
+  image.pixels.assign(65536, 0xFF102030);
+  image.pixels.back() = 0xFF405060;
+  for (const Orientation o : {2, 3, 6}) {
+    SCOPED_TRACE(o);
+    const DecodedImage result = Orient(image, o);
+    EXPECT_EQ((ImageSize{result.width, result.height}), (ImageSize{65537, 65536}));
+    EXPECT_EQ(result.pixels, image.pixels);
+  }
+  const DecodedImage smaller = Downscale(image, {100, 100});
+  EXPECT_EQ((ImageSize{smaller.width, smaller.height}), (ImageSize{65537, 65536}));
+  EXPECT_EQ(smaller.pixels, image.pixels);
+}
+
 // --- Targa, byte by byte -------------------------------------------------------------------
 
 std::vector<uint8_t> TargaHeader(uint8_t imageType, uint16_t width, uint16_t height, uint8_t depth, uint8_t descriptor,

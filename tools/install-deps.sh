@@ -2,10 +2,11 @@
 # Installs the Debian packages the game needs that this machine lacks.
 #   tools/install-deps.sh play   - to build and play
 #   tools/install-deps.sh test   - to build and run every test (adds the test tools and,
-#                                  since the tests cover it, the Windows profile)
+#                                  since the tests cover it, the Windows and web profiles)
 #   tools/install-deps.sh package - to build the Debian package (adds the packaging tools)
 #   tools/install-deps.sh bench   - to build and run the benchmarks (adds a peer game to time)
 #   tools/install-deps.sh windows - to cross-build the Windows program and run it under Wine
+#   tools/install-deps.sh web     - to build the browser program with Emscripten and run its tests
 set -eu
 
 profile=${1:-play}
@@ -48,6 +49,18 @@ if [ "$profile" = windows ]; then
   packages="$windows_packages"
 elif [ "$profile" = test ]; then
   packages="$packages $windows_packages"
+fi
+
+# The browser program: Emscripten and the tools it runs - clang, lld and llvm 14, binaryen's
+# optimiser, node with Debian's acorn for the link - named here, not left to its dependencies;
+# GoogleTest's sources, built with em++ for the unit tests that run under node; stb_image's
+# headers for Targa. Chromium shows the page and runs its end-to-end tests.
+web_packages="cmake make emscripten clang-14 lld-14 llvm-14 binaryen nodejs node-acorn googletest
+  libstb-dev chromium"
+if [ "$profile" = web ]; then
+  packages="$web_packages"
+elif [ "$profile" = test ]; then
+  packages="$packages $web_packages"
 fi
 
 missing=""

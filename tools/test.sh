@@ -10,3 +10,4 @@ ctest --test-dir build/windows-x86_64 --output-on-failure
 cmake -S . -B build/debug -DCMAKE_BUILD_TYPE=Debug
 cmake --build build/debug -j"$(nproc)"
 ctest --test-dir build/debug --output-on-failure -j"$(nproc)"
+tools/build-web-tests.sh

@@ -91,7 +91,9 @@ DecodedImage DownscaleRows(int32_t width, int32_t height, bool opaque, const Sou
 }
 
 DecodedImage Downscale(DecodedImage image, ImageSize size) {
-  const size_t count = static_cast<size_t>(std::max(image.width, 0)) * static_cast<size_t>(std::max(image.height, 0));
+  // Counted in 64 bits: a 32-bit size_t would wrap sides that multiply past it.
+  const uint64_t count =
+      static_cast<uint64_t>(std::max(image.width, 0)) * static_cast<uint64_t>(std::max(image.height, 0));
   if (size.width <= 0 || size.height <= 0 || image.pixels.size() < count ||
       (size.width >= image.width && size.height >= image.height)) {
     return image;

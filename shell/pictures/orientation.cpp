@@ -71,7 +71,8 @@ DecodedImage Orient(DecodedImage stored, Orientation orientation) {
   if (orientation < 2 || orientation > 8) return stored;
   const int32_t w = stored.width;
   const int32_t h = stored.height;
-  const size_t count = static_cast<size_t>(std::max(w, 0)) * static_cast<size_t>(std::max(h, 0));
+  // Counted in 64 bits: a 32-bit size_t would wrap sides that multiply past it.
+  const uint64_t count = static_cast<uint64_t>(std::max(w, 0)) * static_cast<uint64_t>(std::max(h, 0));
   if (stored.pixels.size() < count || count == 0) return stored;
   auto row = [&](DecodedImage& image, int32_t y) {
     return image.pixels.begin() + static_cast<ptrdiff_t>(y) * image.width;
@@ -90,7 +91,7 @@ DecodedImage Orient(DecodedImage stored, Orientation orientation) {
   upright.width = h;
   upright.height = w;
   upright.opaque = stored.opaque;
-  upright.pixels.resize(count);
+  upright.pixels.resize(static_cast<size_t>(count));
   for (int32_t y = 0; y < h; ++y) {
     const uint32_t* in = stored.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
     for (int32_t x = 0; x < w; ++x) {
