@@ -51,16 +51,17 @@ elif [ "$profile" = test ]; then
   packages="$packages $windows_packages"
 fi
 
-# The browser program: Emscripten and the tools it runs - clang, lld and llvm 14, binaryen's
-# optimiser, node with Debian's acorn for the link - named here, not left to its dependencies;
-# GoogleTest's sources, built with em++ for the unit tests that run under node; stb_image's
-# headers for Targa. Chromium shows the page and runs its end-to-end tests.
-web_packages="cmake make emscripten clang-14 lld-14 llvm-14 binaryen nodejs node-acorn googletest
-  libstb-dev chromium"
+# The browser program: Emscripten and what it runs - python3, clang, lld and llvm 14, binaryen's
+# optimiser, node with Debian's acorn for the link - named here, not left to its dependencies
+# (its Recommends, d3 and numpy, serve tools the build never runs); GoogleTest's sources, built
+# with em++ for the unit tests that run under node; stb_image's headers for Targa. The tests
+# also drive the page in Chromium.
+web_packages="cmake make python3 emscripten clang-14 lld-14 llvm-14 binaryen nodejs node-acorn googletest
+  libstb-dev"
 if [ "$profile" = web ]; then
   packages="$web_packages"
 elif [ "$profile" = test ]; then
-  packages="$packages $web_packages"
+  packages="$packages $web_packages chromium"
 fi
 
 missing=""
