@@ -54,14 +54,15 @@ fi
 # The browser program: Emscripten and what it runs - python3, clang, lld and llvm 14, binaryen's
 # optimiser, node with Debian's acorn for the link - named here, not left to its dependencies
 # (its Recommends, d3 and numpy, serve tools the build never runs); GoogleTest's sources, built
-# with em++ for the unit tests that run under node; stb_image's headers for Targa. The tests
-# also drive the page in Chromium.
+# with em++ for the unit tests that run under node; stb_image's headers for Targa;
+# fonts-liberation's Liberation Sans, which the site carries for its numbers and dialogs. The
+# tests also drive the page in Chromium, whose fonts are a Recommends of chromium-common.
 web_packages="cmake make python3 emscripten clang-14 lld-14 llvm-14 binaryen nodejs node-acorn googletest
-  libstb-dev"
+  libstb-dev fonts-liberation"
 if [ "$profile" = web ]; then
   packages="$web_packages"
 elif [ "$profile" = test ]; then
-  packages="$packages $web_packages chromium"
+  packages="$packages $web_packages chromium fonts-liberation fonts-dejavu-core"
 fi
 
 missing=""

@@ -7,7 +7,10 @@ tools/install-deps.sh test
 # tests of the Linux build drive it too.
 tools/build-windows.sh
 ctest --test-dir build/windows-x86_64 --output-on-failure
+# The browser program's site: the native build's CTest plays it in headless Chromium.
+tools/build-web.sh
 cmake -S . -B build/debug -DCMAKE_BUILD_TYPE=Debug
 cmake --build build/debug -j"$(nproc)"
 ctest --test-dir build/debug --output-on-failure -j"$(nproc)"
+# The portable code's unit tests again, compiled with Emscripten and run under node.
 tools/build-web-tests.sh
