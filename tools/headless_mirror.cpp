@@ -3,6 +3,7 @@
 //   headless_mirror FONT.ttf START-SECOND
 // Lines: key VK | ctrlkey VK | click X Y | move X Y | down X Y | up X Y | command ID |
 //        tick ID | time S | script TEMPLATE | type CONTROL TEXT | press CONTROL |
+//        tickin ID (a timer's tick while the script's dialog is open) |
 //        answer ID (the next message box's) | solve (answers "solution VK...") |
 //        screen (answers "screen W H BASE64" of the 0x00RRGGBB words) | quit
 #include <cstdio>
@@ -90,6 +91,8 @@ int main(int argc, char** argv) {
       script->push_back(puzzle::DialogStep::Type(static_cast<int32_t>(a), text));
     } else if (verb == "press" && script != nullptr && words >> a) {
       script->push_back(puzzle::DialogStep::Press(static_cast<int32_t>(a)));
+    } else if (verb == "tickin" && script != nullptr && words >> a) {
+      script->push_back(puzzle::DialogStep::Tick(static_cast<uint32_t>(a)));
     } else if (verb == "screen") {
       host.DeliverPaint();
       const auto& backing = host.target.Backing();

@@ -122,6 +122,16 @@ test('a game played with keys and clicks shows what the headless game shows afte
       await expectSame(page, mirror, `second ${second}`);
     }
 
+    // The clock goes on under an open dialog, and nothing else moves.
+    await mirror.send('script 113', 'tickin 1', 'tickin 1', 'press 2');
+    await page.keyboard.press('Control+f');
+    await page.locator('.dialog input').waitFor();
+    await page.clock.runFor(2000);
+    await settle(page);
+    await page.keyboard.press('Escape');
+    await mirror.send('ctrlkey 70');
+    await expectSame(page, mirror, 'two seconds under Find Tile');
+
     await press(page, mirror, 's', 0x53, { control: true });
     await expectSame(page, mirror, 'Ctrl+S');
     await page.screenshot({ path: path.join(artifacts, 'numbers-1280.png') });
