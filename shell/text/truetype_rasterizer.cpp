@@ -1,5 +1,7 @@
 #include "shell/text/truetype_rasterizer.h"
 
+#include "shell/text/font_units.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -23,24 +25,9 @@ namespace puzzle {
 
 namespace {
 
-// Windows-1252's 0x80..0x9F; the rest of the bytes are Latin-1.
-constexpr std::array<uint16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+using text::ScaleRounded;
 
-int CodePointOf(uint8_t byte) {
-  if (byte >= 0x80 && byte <= 0x9F) return kCp1252High[byte - 0x80];
-  return byte;
-}
-
-// Font units to whole pixels, rounded half away from zero, in integers.
-int32_t ScaleRounded(int64_t units, int64_t pixelsPerEm, int64_t unitsPerEm) {
-  const int64_t product = units * pixelsPerEm;
-  const int64_t half = unitsPerEm / 2;
-  const int64_t rounded = product >= 0 ? (product + half) / unitsPerEm : -((-product + half) / unitsPerEm);
-  return static_cast<int32_t>(rounded);
-}
+int CodePointOf(uint8_t byte) { return static_cast<int>(text::Cp1252CodePoint(byte)); }
 
 uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 uint32_t Read32(const uint8_t* p) {
