@@ -34,6 +34,21 @@ uint32_t Read32(const uint8_t* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
 }
 
+// stb_truetype trusts the file's offsets: a file cut short (a damaged download) would be
+// read past its end. Every table the directory lists must lie inside the file.
+bool TablesInside(const std::vector<uint8_t>& file) {
+  if (file.size() < 12) return false;
+  const uint32_t tables = Read16(file.data() + 4);
+  if (tables == 0 || 12 + 16 * static_cast<uint64_t>(tables) > file.size()) return false;
+  for (uint32_t i = 0; i < tables; ++i) {
+    const uint8_t* entry = file.data() + 12 + 16 * i;
+    const uint64_t offset = Read32(entry + 8);
+    const uint64_t length = Read32(entry + 12);
+    if (offset + length > file.size()) return false;
+  }
+  return true;
+}
+
 struct Glyph {
   int32_t left = 0;  // from the pen
   int32_t top = 0;   // from the baseline, downwards
@@ -144,7 +159,7 @@ struct TrueTypeRasterizer::Impl {
 TrueTypeRasterizer::TrueTypeRasterizer(std::vector<uint8_t> fontFile) : impl_(std::make_unique<Impl>()) {
   impl_->file = std::move(fontFile);
   const uint8_t* data = impl_->file.data();
-  if (impl_->file.size() < 12 || stbtt_GetFontOffsetForIndex(data, 0) != 0) return;
+  if (!TablesInside(impl_->file) || stbtt_GetFontOffsetForIndex(data, 0) != 0) return;
   if (stbtt_InitFont(&impl_->info, data, 0) == 0) return;
   const float scale = stbtt_ScaleForMappingEmToPixels(&impl_->info, 1.0f);
   if (!(scale > 0.0f)) return;
