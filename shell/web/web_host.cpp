@@ -235,6 +235,8 @@ void WebHost::Handle(const page::Event& event) {
       break;
     }
     case page::Event::Expose:
+      // The page lost the canvas's pixels: nothing on it can be taken as shown.
+      onCanvas_.clear();
       Invalidate(Rect{event.a, event.b, event.c, event.d}, false);
       break;
     case page::Event::Dialog: {
@@ -289,26 +291,48 @@ void WebHost::PresentChanges() {
   const std::vector<Rect> damage = target_.TakeDamage();
   if (!shown_) return;
   const SoftwareSurface& backing = target_.Backing();
+  const int32_t width = backing.Width();
+  const size_t area = static_cast<size_t>(width) * static_cast<size_t>(backing.Height());
+  // What the canvas shows: no word of the backing store has its top byte set, so a new
+  // copy matches nothing and the first render shows everything.
+  if (onCanvas_.size() != area) onCanvas_.assign(area, 0xFFFFFFFFu);
   for (size_t i = 0; i < damage.size(); ++i) {
     // A rectangle drawn over again later in the same render goes to the canvas once.
-    const Rect r = Intersect(damage[i], Rect{0, 0, backing.Width(), backing.Height()});
+    Rect r = Intersect(damage[i], Rect{0, 0, width, backing.Height()});
     const bool again = std::any_of(damage.begin() + static_cast<ptrdiff_t>(i) + 1, damage.end(),
                                    [&](const Rect& later) { return Intersect(r, later) == r; });
     if (again || r.IsEmpty()) continue;
-    const int32_t width = r.Width();
-    const int32_t height = r.Height();
-    staging_.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    // Only the part that differs from the canvas is converted and handed over: a cell's
+    // grid line and a digit's unlit segments stay as they are.
+    Rect changed{r.right, r.bottom, r.left, r.top};
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+      const uint32_t* row = backing.Row(y);
+      const uint32_t* shown = onCanvas_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      for (int32_t x = r.left; x < r.right; ++x) {
+        if (row[x] == shown[x]) continue;
+        changed.left = std::min(changed.left, x);
+        changed.right = std::max(changed.right, x + 1);
+        changed.top = std::min(changed.top, y);
+        changed.bottom = y + 1;
+      }
+    }
+    if (changed.IsEmpty()) continue;
+    const int32_t w = changed.Width();
+    const int32_t h = changed.Height();
+    staging_.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
     uint32_t* out = staging_.data();
     // The canvas wants R, G, B, A bytes where the backing store has 0x00RRGGBB words.
-    for (int32_t y = r.top; y < r.bottom; ++y) {
-      const uint32_t* row = backing.Row(y) + r.left;
-      for (int32_t x = 0; x < width; ++x) {
+    for (int32_t y = changed.top; y < changed.bottom; ++y) {
+      const uint32_t* row = backing.Row(y) + changed.left;
+      uint32_t* shown = onCanvas_.data() + static_cast<size_t>(y) * static_cast<size_t>(width) + changed.left;
+      for (int32_t x = 0; x < w; ++x) {
         const uint32_t p = row[x];
+        shown[x] = p;
         *out++ = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
       }
     }
-    page::Present(staging_.data(), width, r.left, r.top, width, height);
-    presentedPixels_ += static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    page::Present(staging_.data(), w, changed.left, changed.top, w, h);
+    presentedPixels_ += static_cast<uint64_t>(w) * static_cast<uint64_t>(h);
   }
 }
 
@@ -325,7 +349,10 @@ void WebHost::UpdateMainWindow() {
 void WebHost::ResizeClient(int32_t width, int32_t height) {
   const bool changed = width != target_.Width() || height != target_.Height();
   target_.SetClientArea(0, 0, width, height);
-  if (changed) page::ResizeCanvas(width, height);
+  if (changed) {
+    page::ResizeCanvas(width, height);
+    onCanvas_.clear();
+  }
   if (handler_ != nullptr) handler_->MainWndProc({WM_MOVE, 0, 0});
   Invalidate(Rect{0, 0, width, height}, true);
 }

@@ -107,6 +107,8 @@ class WebHost : public Host {
   std::map<int32_t, int32_t> answers_;
   std::map<int32_t, Dialog*> dialogs_;
   std::vector<uint32_t> staging_;
+  // A copy of what the canvas shows, so that only what differs is handed to it.
+  std::vector<uint32_t> onCanvas_;
   uint64_t presentedPixels_ = 0;
 };
 
