@@ -28,18 +28,14 @@ cp resources/icons/program.svg resources/icons/exclamation-32.png "$site/icons/"
 # The numbers' and the dialogs' face, the same on every device.
 cp /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf "$site/fonts/"
 
-# vendor.txt: each line a file under shell/web/ and where it goes in the site; the scripts
-# load in the order listed, before the page's own.
-scripts=""
+# vendor.txt: each line a file under shell/web/ and where it goes in the site. The page's
+# picture module fetches those decoders the first time a picture needs them.
 grep -v '^#' shell/web/vendor.txt | while read -r from to; do
   [ -n "$from" ] || continue
   mkdir -p "$site/$(dirname "$to")"
   cp "shell/web/$from" "$site/$to"
 done
-for to in $(grep -v '^#' shell/web/vendor.txt | awk '$2 ~ /\.js$/ { print $2 }'); do
-  scripts="$scripts<script src=\"$to\"></script>"
-done
-scripts="$scripts<script src=\"pictures.js\"></script><script src=\"page.js\"></script>"
+scripts="<script src=\"pictures.js\"></script><script src=\"page.js\"></script>"
 sed "s|<!--PAGE SCRIPTS-->|$scripts|" shell/web/site/index.html > "$site/index.html"
 
 # The service worker keeps every file of this build; a new build is a new version.

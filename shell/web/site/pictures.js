@@ -3,8 +3,9 @@
 // to UTIF (with pako for Deflate), metafiles to rtf.js's WMFJS; Targa is left to the
 // program's own decoder. Nothing here throws: bad bytes give null.
 //
-// Needs, loaded before this file: pako_inflate.min.js (global pako), UTIF.js (global
-// UTIF), WMFJS.bundle.min.js (global WMFJS). Without them TIFF or WMF give null.
+// Needs, beside this file (fetched the first time a TIFF or a metafile is decoded, unless
+// loaded already): pako_inflate.min.js (global pako), UTIF.js (global UTIF),
+// WMFJS.bundle.min.js (global WMFJS). Without them TIFF or WMF give null.
 (function () {
   'use strict';
 
@@ -507,6 +508,22 @@
     }
   }
 
+  // The TIFF and metafile decoders come the first time a file needs them, not with the page;
+  // where they are loaded already (by a script tag), nothing is fetched.
+  const loaded = new Map();
+  function need(global, file) {
+    if (typeof globalThis[global] !== 'undefined' || typeof document === 'undefined') return Promise.resolve();
+    if (!loaded.has(file)) {
+      loaded.set(file, new Promise((resolve) => {
+        const script = document.createElement('script');
+        script.src = file;
+        script.onload = script.onerror = () => resolve();
+        document.head.appendChild(script);
+      }));
+    }
+    return loaded.get(file);
+  }
+
   async function decode(bytes, name, maxWidth, maxHeight) {
     try {
       const b = asBytes(bytes);
@@ -515,8 +532,15 @@
       const natural = naturalSize(b, kind);
       if (!natural || !allowed(natural.width, natural.height)) return null;
       const shown = fit(natural, Number(maxWidth) || 0, Number(maxHeight) || 0);
-      if (kind === 'tiff') return await tiffDecode(b, shown);
-      if (kind === 'wmf') return await metafileDecode(b, shown);
+      if (kind === 'tiff') {
+        await need('pako', 'pako_inflate.min.js');
+        await need('UTIF', 'UTIF.js');
+        return await tiffDecode(b, shown);
+      }
+      if (kind === 'wmf') {
+        await need('WMFJS', 'WMFJS.bundle.min.js');
+        return await metafileDecode(b, shown);
+      }
       return await browserDecode(b, natural, shown);
     } catch (e) {
       return null;
