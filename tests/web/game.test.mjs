@@ -6,6 +6,7 @@ import test from 'node:test';
 import assert from 'node:assert/strict';
 import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
+import { execFileSync } from 'node:child_process';
 import path from 'node:path';
 import { serveSite, launch, waitForGame, settle, canvasPixels, repo } from './support.mjs';
 import { Mirror, difference } from './mirror.mjs';
@@ -502,6 +503,16 @@ test('a picture of every format comes through the file chooser; a hostile one ge
       await page.screenshot({ path: path.join(artifacts, `picture-${path.basename(file).replace('.', '-')}.png`) });
     }
     assert.notDeepEqual(sizes.get('quadrants.png'), defaultSize);
+
+    // A picture larger than the page is decoded smaller, its shape kept: the whole game fits.
+    execFileSync('convert', ['-size', '3000x2000', 'gradient:red-blue', path.join(dir, 'large.png')]);
+    await choose(path.join(dir, 'large.png'));
+    assert.equal(await page.locator('.dialog').count(), 0, 'the large picture was refused');
+    const [largeWidth, largeHeight] = await size();
+    assert.ok(largeWidth <= 1280 && largeHeight <= 1024 - 20, `the game is ${largeWidth} x ${largeHeight}`);
+    const shown = await page.locator('#game').boundingBox();
+    assert.equal(shown.width, largeWidth, 'the game is shown pixel for pixel');
+    await choose(path.join(data, 'quadrants.png'));
     assert.deepEqual(sizes.get('quadrants.bmp'), sizes.get('quadrants.png'));
     const chosen = await canvasPixels(page);
 
