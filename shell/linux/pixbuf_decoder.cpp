@@ -421,4 +421,9 @@ std::optional<DecodedImage> PixbufDecoder::Decode(const char* path) {
   }
 }
 
+bool PixbufDecoder::Exists(const char* path) {
+  struct stat status {};
+  return path != nullptr && *path != '\0' && ::stat(path, &status) == 0;
+}
+
 }  // namespace puzzle
