@@ -337,6 +337,11 @@ std::optional<DecodedImage> DecodeWithLoader(Opened& opened, ImageSize largest) 
     if (format.kind == Kind::Metafile) {
       const ImageSize fitted = FitWithin(ImageSize{static_cast<int32_t>(size->width), static_cast<int32_t>(size->height)}, largest);
       watch.drawnSize = Size{fitted.width, fitted.height};
+      // The loader fits the drawing's own bounds to the picture: given the frame as bounds,
+      // a drawing over part of it stays in place.
+      std::optional<std::vector<uint8_t>> framed = WithFrameOutlined(data);
+      if (!framed) return std::nullopt;
+      data = std::move(*framed);
     }
   }
 
