@@ -25,8 +25,8 @@ struct Message {
 
 enum class CursorShape { Arrow, Hand };
 
-// A modal dialog while it runs, as its procedure sees it. Control texts are the
-// platform's, byte strings in the program's code page.
+// A modal dialog while it runs, as its procedure sees it. Control texts are UTF-8 on
+// every host.
 class DialogWindow {
  public:
   virtual ~DialogWindow() = default;
