@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "game/grid.h"
 #include "shell/application.h"
 #include "toolkit/platform_codes.h"
 
@@ -37,15 +38,25 @@ uint32_t LevelMark(int32_t width, int32_t height) {
   return ID_OPTIONS_CUSTOM;
 }
 
-uint32_t CornerMark(int32_t emptyX, int32_t emptyY) {
-  if (emptyX == -1 && emptyY == 100) return ID_OPTIONS_EMPTY_BL;
-  if (emptyX == 100 && emptyY == 100) return ID_OPTIONS_EMPTY_BR;
-  if (emptyX == -1 && emptyY == -1) return ID_OPTIONS_EMPTY_TL;
-  if (emptyX == 100 && emptyY == -1) return ID_OPTIONS_EMPTY_TR;
-  return 0;
+}  // namespace
+
+uint32_t CornerInUse(int32_t columns, int32_t rows, int32_t emptyX, int32_t emptyY) {
+  // The pair the menu sets names its corner whatever the board; any other pair stands for
+  // the cell it resolves to, which may be a corner too.
+  const int32_t lastColumn = ClampGridSize(columns) - 1;
+  const int32_t lastRow = ClampGridSize(rows) - 1;
+  const int32_t column = ResolveEmpty(emptyX, lastColumn + 1);
+  const int32_t row = ResolveEmpty(emptyY, lastRow + 1);
+  const bool left = column == 0;
+  const bool top = row == 0;
+  if ((!left && column != lastColumn) || (!top && row != lastRow)) return 0;
+  if (top) return left ? ID_OPTIONS_EMPTY_TL : ID_OPTIONS_EMPTY_TR;
+  return left ? ID_OPTIONS_EMPTY_BL : ID_OPTIONS_EMPTY_BR;
 }
 
-}  // namespace
+bool IsMenuCorner(int32_t emptyX, int32_t emptyY) {
+  return (emptyX == -1 || emptyX == 100) && (emptyY == -1 || emptyY == 100);
+}
 
 std::unique_ptr<RegistryKey> OpenSettingsKey(Host& host) {
   return host.CreateSettingsKey(kSettingsKeyPath, kSettingsKeyClass);
@@ -82,6 +93,7 @@ int32_t ReadOrCreateText(Host& host, RegistryKey& key, std::string_view name, ch
   const size_t kept = host.FitText(text, size - 1);
   std::memcpy(buffer, bytes, kept);
   buffer[kept] = '\0';
+  if (status == ERROR_SUCCESS && kept < text.size()) return ERROR_MORE_DATA;
   return status;
 }
 
@@ -130,12 +142,13 @@ void LoadSettings(Application& app, int32_t& width, int32_t& height, int32_t& em
     showNumber = ReadOrCreateFlag(key.get(), "showNumber", false);
     defaultPicture = ReadOrCreateFlag(key.get(), "defaultPicture", true);
     if (key) {
-      ReadOrCreateText(app.host, *key, "picturePath", picturePath.data(), static_cast<uint32_t>(picturePath.size()));
+      app.storedPathTooLong = ReadOrCreateText(app.host, *key, "picturePath", picturePath.data(),
+                                               static_cast<uint32_t>(picturePath.size())) == ERROR_MORE_DATA;
     }
   }
 
   app.host.CheckMenuRadioItem(ID_OPTIONS_BEGINNER, ID_OPTIONS_CUSTOM, LevelMark(width, height));
-  if (const uint32_t corner = CornerMark(emptyX, emptyY)) {
+  if (const uint32_t corner = CornerInUse(width, height, emptyX, emptyY)) {
     app.host.CheckMenuRadioItem(ID_OPTIONS_EMPTY_BL, ID_OPTIONS_EMPTY_TR, corner);
   }
   app.host.CheckMenuItem(ID_OPTIONS_SHOW_NUMBERS, showNumber ? MF_CHECKED : MF_UNCHECKED);

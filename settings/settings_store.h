@@ -24,8 +24,14 @@ int32_t ReadOrCreateValue(RegistryKey& key, std::string_view name, uint32_t type
 
 // A string value into a buffer of size bytes, or the default the buffer holds, which is then
 // stored. A stored text too long for the buffer keeps the whole characters that fit, never
-// half of one. Answers the status of the last call.
+// half of one. Answers the status of the last call, ERROR_MORE_DATA when the text was cut.
 int32_t ReadOrCreateText(Host& host, RegistryKey& key, std::string_view name, char* buffer, uint32_t size);
+
+// The corner item (ID_OPTIONS_EMPTY_*) of the cell a requested empty pair gives on a board of
+// that size, or 0 when that cell is no corner.
+uint32_t CornerInUse(int32_t columns, int32_t rows, int32_t emptyX, int32_t emptyY);
+// Whether the pair is one of the four the menu sets.
+bool IsMenuCorner(int32_t emptyX, int32_t emptyY);
 
 // 32-bit values as the store keeps them, least significant byte first.
 int32_t ReadOrCreateNumber(RegistryKey* key, std::string_view name, uint32_t defaultValue, uint32_t& value);

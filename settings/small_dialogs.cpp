@@ -60,6 +60,7 @@ bool CustomDimensionsProc(Application& app, DialogWindow& dialog, uint32_t messa
     app.gamePanel->SetBoardSize(static_cast<int32_t>(width), static_cast<int32_t>(height));
     app.RenderPanel();
     app.host.CheckMenuRadioItem(ID_OPTIONS_BEGINNER, ID_OPTIONS_CUSTOM, ID_OPTIONS_CUSTOM);
+    app.MarkCornerInUse();
     dialog.EndDialog(0);
     return true;
   }

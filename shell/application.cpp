@@ -51,11 +51,10 @@ std::optional<int32_t> Application::Start(int32_t showCommand) {
     puzzlePicture = std::make_unique<Picture>(pictures_, PictureName::Resource(IDB_PICTURE), 300, 300, 1, 1, 1);
   } else {
     puzzlePicture = std::make_unique<Picture>(pictures_, PictureName::File(picturePath.data()), 1, 1, 1);
-    if (!puzzlePicture->Load()) {
+    if (const char* reason = StoredPictureProblem()) {
       char text[400];
-      std::snprintf(text, sizeof text,
-                    "Cannot load picture: %s, \nthe file may have been removed.\nDefault picture used instead.",
-                    picturePath.data());
+      std::snprintf(text, sizeof text, "Cannot load picture: %s, \n%s.\nDefault picture used instead.",
+                    picturePath.data(), reason);
       ShowMessage(text, "Invalid Picture", kExclamation);
       defaultPicture = true;
       host.CheckMenuRadioItem(ID_OPTIONS_DEFAULT_PICTURE, ID_OPTIONS_CUSTOM_PICTURE, ID_OPTIONS_DEFAULT_PICTURE);
@@ -73,6 +72,17 @@ std::optional<int32_t> Application::Start(int32_t showCommand) {
   host.ShowMainWindow(showCommand);
   host.UpdateMainWindow();
   return std::nullopt;
+}
+
+const char* Application::StoredPictureProblem() {
+  // The stored path was cut to fit its buffer: whatever the cut path names, it is not the picture.
+  if (storedPathTooLong) return "its path is longer than 255 bytes";
+  if (!puzzlePicture->Load()) {
+    if (pictures_.files->Exists(picturePath.data())) return kNotAPicture.data();
+    return "the file may have been removed";
+  }
+  if (!PictureIsLargeEnough(puzzlePicture->imageWidth, puzzlePicture->imageHeight)) return kTooSmall.data();
+  return nullptr;
 }
 
 int32_t Application::Finish(int32_t quitCode) {
@@ -207,6 +217,20 @@ void Application::SetLevel(int32_t size, uint32_t command) {
   gamePanel->SetBoardSize(size, size);
   RenderPanel();
   host.CheckMenuRadioItem(ID_OPTIONS_BEGINNER, ID_OPTIONS_CUSTOM, command);
+  MarkCornerInUse();
+}
+
+void Application::MarkCornerInUse() {
+  const int32_t emptyX = gamePanel->GetEmptyX();
+  const int32_t emptyY = gamePanel->GetEmptyY();
+  // The menu's own pairs keep their mark on every board.
+  if (IsMenuCorner(emptyX, emptyY)) return;
+  const uint32_t corner = CornerInUse(gamePanel->GetBoardWidth(), gamePanel->GetBoardHeight(), emptyX, emptyY);
+  if (corner != 0) {
+    host.CheckMenuRadioItem(ID_OPTIONS_EMPTY_BL, ID_OPTIONS_EMPTY_TR, corner);
+    return;
+  }
+  for (uint32_t id = ID_OPTIONS_EMPTY_BL; id <= ID_OPTIONS_EMPTY_TR; ++id) host.CheckMenuItem(id, MF_UNCHECKED);
 }
 
 void Application::SetCorner(int32_t emptyX, int32_t emptyY, uint32_t command) {

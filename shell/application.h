@@ -60,6 +60,8 @@ class Application : public GameHost, public WindowHandler {
 
   void DefaultPictureStep();
   bool ChooseCustomPicture();
+  // Marks the corner item of the empty cell in use when the stored pair is none of the menu's.
+  void MarkCornerInUse();
 
   // Shows a box owned by the main window, when it exists.
   int32_t ShowMessage(std::string_view text, std::string_view caption, uint32_t flags);
@@ -75,6 +77,8 @@ class Application : public GameHost, public WindowHandler {
   std::unique_ptr<GamePanel> gamePanel;
   bool defaultPicture = false;
   std::array<char, 256> picturePath{};
+  // The stored path did not fit picturePath and was cut.
+  bool storedPathTooLong = false;
   int32_t lastFindNumber = 0;
   int32_t flashTickCount = 0;
   HelpHandle helpModule = 0;
@@ -89,9 +93,21 @@ class Application : public GameHost, public WindowHandler {
   uint32_t TranslateAccelerator(const Message& message);
   void SetLevel(int32_t size, uint32_t command);
   void SetCorner(int32_t emptyX, int32_t emptyY, uint32_t command);
+  // Why the stored picture can't be played, or null when it can; loads it.
+  const char* StoredPictureProblem();
 
   PictureEnvironment pictures_;
 };
+
+// Two pixels per cell on the largest grid, ten by ten: each tile then shows at least one
+// pixel of its piece beside its grid line.
+inline constexpr int32_t kSmallestPicture = 20;
+inline bool PictureIsLargeEnough(int32_t width, int32_t height) {
+  return width >= kSmallestPicture && height >= kSmallestPicture;
+}
+inline constexpr std::string_view kTooSmall = "the picture is smaller than 20 x 20 pixels, too small to cut into tiles";
+inline constexpr std::string_view kNotAPicture =
+    "the file is damaged or not in a supported format (BMP, GIF, JPG, PNG, TGA, TIF, WMF)";
 
 // The message box of a failed render or start-up.
 inline constexpr std::string_view kUnexpectedError = "An unexpected error occurs, the program will now exit.";

@@ -25,8 +25,8 @@ struct Message {
 
 enum class CursorShape { Arrow, Hand };
 
-// A modal dialog while it runs, as its procedure sees it. Control texts are the
-// platform's, byte strings in the program's code page.
+// A modal dialog while it runs, as its procedure sees it. Control texts are UTF-8 on
+// every host.
 class DialogWindow {
  public:
   virtual ~DialogWindow() = default;
@@ -73,11 +73,11 @@ struct MainWindowSpec {
 };
 
 // The open-file dialog's request: filter pairs (text shown, patterns separated by ';')
-// with the first preselected, existing files only, at most maxPath characters.
+// with the first preselected, existing files only. Any path comes back, however long:
+// one the program can't keep gets its own message rather than a silent dialog.
 struct OpenFileRequest {
   std::vector<std::pair<std::string, std::string>> filters;
   int32_t filterIndex = 1;
-  size_t maxPath = 255;
   bool fileMustExist = true;
 };
 

@@ -22,7 +22,6 @@ OpenFileRequest PictureFileRequest() {
       {"Windows Metafile (*.wmf)", "*.wmf"},
   };
   request.filterIndex = 1;
-  request.maxPath = 255;
   request.fileMustExist = true;
   return request;
 }
@@ -41,15 +40,25 @@ void Application::DefaultPictureStep() {
 
 bool Application::ChooseCustomPicture() {
   const auto chosen = host.GetOpenFileName(PictureFileRequest());
-  // A path that doesn't fit the path buffer is handled like a cancelled dialog.
-  if (!chosen || chosen->empty() || chosen->size() >= picturePath.size() ||
-      chosen->find('\0') != std::string::npos) {
+  if (!chosen || chosen->empty() || chosen->find('\0') != std::string::npos) return false;
+  // A path that doesn't fit the path buffer could not be stored whole: said, not ignored.
+  if (chosen->size() >= picturePath.size()) {
+    ShowMessage("Cannot change picture.\nIts path is longer than 255 bytes: move the file to a shorter path and "
+                "choose it again.",
+                "Change Picture Error", kExclamation);
+    return false;
+  }
+  // Too few pixels for every grid the game offers: refused before it replaces anything.
+  if (const auto size = pictures_.files->Probe(chosen->c_str());
+      size && !PictureIsLargeEnough(size->width, size->height)) {
+    ShowMessage("Cannot change picture.\nThe picture is smaller than 20 x 20 pixels, too small to cut into tiles.",
+                "Change Picture Error", kExclamation);
     return false;
   }
   if (!gamePanel->ChangePicture(PictureName::File(chosen->c_str()))) {
     ShowMessage(
-        "Cannot change picture.\nMake sure that the file is in a supported file format (BMP, GIF, JPG, PCX, PNG, "
-        "TGA, TIF).",
+        "Cannot change picture.\nMake sure that the file is in a supported file format (BMP, GIF, JPG, PNG, TGA, "
+        "TIF, WMF).",
         "Change Picture Error", kExclamation);
     return false;
   }

@@ -242,7 +242,6 @@ TEST_F(CommandsTest, ChoosingAPictureResizesRepaintsAndMarks) {
   EXPECT_EQ(request.filters[4].first, "PNG(*.png)");
   EXPECT_EQ(request.filters[7].second, "*.wmf");
   EXPECT_EQ(request.filterIndex, 1);
-  EXPECT_EQ(request.maxPath, 255u);
   EXPECT_TRUE(request.fileMustExist);
 
   EXPECT_EQ(host.clientWidth, 520);
@@ -286,8 +285,8 @@ TEST_F(CommandsTest, ARejectedFileChangesNothingButTheGame) {
   host.Command(ID_OPTIONS_CUSTOM_PICTURE);
   ASSERT_EQ(host.messageBoxes.size(), 1u);
   EXPECT_EQ(host.messageBoxes[0].text,
-            "Cannot change picture.\nMake sure that the file is in a supported file format (BMP, GIF, JPG, PCX, "
-            "PNG, TGA, TIF).");
+            "Cannot change picture.\nMake sure that the file is in a supported file format (BMP, GIF, JPG, PNG, "
+            "TGA, TIF, WMF).");
   EXPECT_EQ(host.messageBoxes[0].caption, "Change Picture Error");
   EXPECT_EQ(host.messageBoxes[0].flags, 0x30u);
   EXPECT_EQ(host.resizes, resizes);
@@ -297,19 +296,32 @@ TEST_F(CommandsTest, ARejectedFileChangesNothingButTheGame) {
   EXPECT_EQ(board().GetState(), StateIdle) << "the game was reset all the same";
 }
 
-TEST_F(CommandsTest, CancellingOrAPathLongerThanTheDialogGivesChangesNothing) {
+TEST_F(CommandsTest, CancellingChangesNothingAndAPathTooLongToStoreIsRefusedWithItsReason) {
   host.Command(ID_GAME_NEW);
   host.Command(ID_OPTIONS_CUSTOM_PICTURE);  // cancelled
-  // Real pictures, so only the length can turn them away: the dialog gives at most 255
-  // bytes, which the stored path keeps whole with its terminator.
-  const std::string tooLong = "/" + std::string(255, 'p');
-  const std::string longest = "/" + std::string(254, 'p');
-  host.pictureFiles[tooLong] = puzzle::testing::PatternImage(50, 50);
-  host.pictureFiles[longest] = puzzle::testing::PatternImage(50, 50);
-  host.fileChoices.push_back(tooLong);
-  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
   EXPECT_EQ(board().GetState(), StatePlaying);
   EXPECT_TRUE(host.messageBoxes.empty());
+  // Real pictures, so only the length can turn them away: the stored path keeps 255
+  // bytes and its terminator.
+  const std::string tooLong = "/" + std::string(255, 'p');
+  const std::string farTooLong = "/" + std::string(454, 'q');
+  const std::string longest = "/" + std::string(254, 'p');
+  for (const std::string& path : {tooLong, farTooLong, longest}) {
+    host.pictureFiles[path] = puzzle::testing::PatternImage(50, 50);
+  }
+  host.fileChoices.push_back(tooLong);
+  host.fileChoices.push_back(farTooLong);
+  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  ASSERT_EQ(host.messageBoxes.size(), 2u);
+  for (const auto& box : host.messageBoxes) {
+    EXPECT_EQ(box.text,
+              "Cannot change picture.\nIts path is longer than 255 bytes: move the file to a shorter path and "
+              "choose it again.");
+    EXPECT_EQ(box.caption, "Change Picture Error");
+    EXPECT_EQ(box.flags, 0x30u);
+  }
+  EXPECT_EQ(board().GetState(), StatePlaying) << "nothing was loaded";
   EXPECT_TRUE(host.IsChecked(ID_OPTIONS_DEFAULT_PICTURE));
   EXPECT_STREQ(app.picturePath.data(), "");
 
@@ -318,6 +330,33 @@ TEST_F(CommandsTest, CancellingOrAPathLongerThanTheDialogGivesChangesNothing) {
   EXPECT_TRUE(host.IsChecked(ID_OPTIONS_CUSTOM_PICTURE));
   EXPECT_EQ(app.picturePath.back(), '\0');
   EXPECT_EQ(std::string(app.picturePath.data()), longest);
+}
+
+// A picture with fewer than two pixels a cell on a ten by ten grid would leave tiles with
+// nothing of their piece to show.
+TEST_F(CommandsTest, APictureTooSmallForTheLargestGridIsRefusedAndTheOldOneStays) {
+  host.pictureFiles["/tiny.png"] = puzzle::testing::PatternImage(19, 300);
+  host.pictureFiles["/low.png"] = puzzle::testing::PatternImage(300, 12);
+  host.pictureFiles["/least.png"] = puzzle::testing::PatternImage(20, 20);
+  host.Command(ID_GAME_NEW);
+  host.fileChoices = {"/tiny.png", "/low.png"};
+  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  ASSERT_EQ(host.messageBoxes.size(), 2u);
+  for (const auto& box : host.messageBoxes) {
+    EXPECT_EQ(box.text, "Cannot change picture.\nThe picture is smaller than 20 x 20 pixels, too small to cut into tiles.");
+    EXPECT_EQ(box.caption, "Change Picture Error");
+  }
+  EXPECT_EQ(board().GetState(), StatePlaying);
+  EXPECT_EQ(board().GetWidth(), 300);
+  EXPECT_TRUE(host.IsChecked(ID_OPTIONS_DEFAULT_PICTURE));
+
+  host.fileChoices = {"/least.png"};
+  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  EXPECT_EQ(host.messageBoxes.size(), 2u);
+  EXPECT_TRUE(host.IsChecked(ID_OPTIONS_CUSTOM_PICTURE));
+  host.Command(ID_OPTIONS_EXPERT);
+  EXPECT_EQ(board().GetWidth(), 20);
 }
 
 TEST_F(CommandsTest, DefaultPictureAgainResetsAndRepaintsAtTheSameSize) {

@@ -1,5 +1,6 @@
 #include "shell/linux/pixbuf_decoder.h"
 
+#include "metafile_cases.h"
 #include "tools/png_writer.h"
 
 #include <gtest/gtest.h>
@@ -668,6 +669,48 @@ TEST_F(PixbufDecoderTest, MetafileWithoutPlaceableHeaderTakesItsWindowExtent) {
   ASSERT_TRUE(outcome.image.has_value());
   EXPECT_TRUE(PixelsMatch(*outcome.image, kWidth, kHeight, Quadrants(2)));
   EXPECT_EQ(outcome.stderrText, "");
+}
+
+// A drawing that covers only part of its frame is drawn where it lies in the frame, as
+// Windows plays it, not stretched over the whole picture: a corner, a frame larger than
+// the drawing, a shape in the middle.
+TEST_F(PixbufDecoderTest, MetafileDrawingStaysInPlaceWithinItsFrame) {
+  struct Case {
+    const char* name;
+    int16_t boxRight, boxBottom;
+    MetaRect rect;
+  };
+  for (const Case& c : {Case{"corner", 40, 30, {0, 0, 20, 15, kBlue}},
+                        Case{"larger frame", 80, 60, {0, 0, 40, 30, kBlue}},
+                        Case{"middle", 40, 30, {10, 10, 30, 20, kRed}}}) {
+    SCOPED_TRACE(c.name);
+    Metafile metafile;
+    metafile.boxRight = c.boxRight;
+    metafile.boxBottom = c.boxBottom;
+    metafile.windowExtent = std::array<int16_t, 2>{c.boxRight, c.boxBottom};
+    metafile.rects = {c.rect};
+    const Outcome outcome = DecodeQuietly(Write("part.wmf", MetafileBytes(metafile)));
+    ASSERT_TRUE(outcome.image.has_value());
+    const MetaRect r = c.rect;
+    EXPECT_TRUE(PixelsMatch(*outcome.image, c.boxRight, c.boxBottom, [r](int32_t x, int32_t y) -> std::optional<uint32_t> {
+      const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+      const bool nearEdge = std::abs(x - r.left) < 2 || std::abs(x - r.right) < 2 || std::abs(y - r.top) < 2 ||
+                            std::abs(y - r.bottom) < 2;
+      if (nearEdge) return std::nullopt;
+      return inside ? r.rgb : 0xFFFFFFFFu;
+    }));
+    EXPECT_EQ(outcome.stderrText, "");
+  }
+}
+
+// The same files the Windows host's tests play through GDI.
+TEST_F(PixbufDecoderTest, PartialMetafilesLookAsWindowsDrawsThem) {
+  for (const puzzle::testing::MetafileCase& c : puzzle::testing::PartialMetafiles()) {
+    const Outcome outcome = DecodeQuietly(fs::path(PUZZLE_TEST_DATA) / "pictures" / c.file);
+    ASSERT_TRUE(outcome.image.has_value()) << c.file;
+    EXPECT_TRUE(puzzle::testing::DrawnInPlace(*outcome.image, c));
+    EXPECT_EQ(outcome.stderrText, "") << c.file;
+  }
 }
 
 TEST_F(PixbufDecoderTest, FormatComesFromTheContentsNotTheName) {

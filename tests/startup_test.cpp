@@ -78,7 +78,9 @@ TEST_F(StartupTest, StoredLevelsAndCornersMarkTheirItems) {
   Start();
   EXPECT_TRUE(host.IsChecked(ID_OPTIONS_CUSTOM));
   EXPECT_EQ(panel().GetBoardHeight(), 8);
-  for (uint32_t id = ID_OPTIONS_EMPTY_BL; id <= ID_OPTIONS_EMPTY_TR; ++id) EXPECT_FALSE(host.IsChecked(id));
+  // Column 5 is the last of six: the hole is in the bottom-right corner, and so is the mark.
+  EXPECT_TRUE(host.IsChecked(ID_OPTIONS_EMPTY_BR));
+  EXPECT_FALSE(host.IsChecked(ID_OPTIONS_EMPTY_BL));
   EXPECT_EQ(board().GetEmptyColumn(), 5);
   EXPECT_EQ(board().GetEmptyRow(), 7);
   EXPECT_TRUE(panel().IsShowNumbers()) << "any nonzero byte is on";
@@ -89,15 +91,41 @@ TEST_F(StartupTest, StoredLevelsAndCornersMarkTheirItems) {
   EXPECT_THAT(Stored("showNumber")->data, ElementsAre(1));
 }
 
-TEST_F(StartupTest, ACornerPairTheMenuNeverSetsMarksNoCornerAndIsKept) {
+// A pair the menu never sets marks the corner its cell is in, on every board size, and
+// no corner while the cell is none; the pair itself is kept.
+TEST_F(StartupTest, ACornerPairTheMenuNeverSetsMarksTheCornerInUseAndIsKept) {
   StoreNumber("emptyX", 101);
-  StoreNumber("emptyY", 100);
+  StoreNumber("emptyY", static_cast<uint32_t>(-7));
   Start();
-  for (uint32_t id = ID_OPTIONS_EMPTY_BL; id <= ID_OPTIONS_EMPTY_TR; ++id) EXPECT_FALSE(host.IsChecked(id));
   EXPECT_EQ(board().GetEmptyColumn(), 3);
+  EXPECT_EQ(board().GetEmptyRow(), 0);
+  for (uint32_t id = ID_OPTIONS_EMPTY_BL; id <= ID_OPTIONS_EMPTY_TR; ++id) {
+    EXPECT_EQ(host.IsChecked(id), id == ID_OPTIONS_EMPTY_TR) << id;
+  }
   host.Close();
   Finish();
   EXPECT_EQ(StoredNumber("emptyX"), 101u);
+}
+
+TEST_F(StartupTest, ACellThatIsNoCornerMarksNoneUntilABoardSizePutsItInOne) {
+  StoreNumber("dimensionX", 8);
+  StoreNumber("dimensionY", 8);
+  StoreNumber("emptyX", 5);
+  StoreNumber("emptyY", 100);
+  Start();
+  EXPECT_EQ(board().GetEmptyColumn(), 5);
+  for (uint32_t id = ID_OPTIONS_EMPTY_BL; id <= ID_OPTIONS_EMPTY_TR; ++id) EXPECT_FALSE(host.IsChecked(id)) << id;
+  host.Command(ID_OPTIONS_BEGINNER);
+  EXPECT_EQ(board().GetEmptyColumn(), 3);
+  EXPECT_TRUE(host.IsChecked(ID_OPTIONS_EMPTY_BR));
+  host.Command(ID_OPTIONS_INTERMEDIATE);
+  EXPECT_EQ(board().GetEmptyColumn(), 5);
+  EXPECT_TRUE(host.IsChecked(ID_OPTIONS_EMPTY_BR));
+  host.Command(ID_OPTIONS_EXPERT);
+  for (uint32_t id = ID_OPTIONS_EMPTY_BL; id <= ID_OPTIONS_EMPTY_TR; ++id) EXPECT_FALSE(host.IsChecked(id)) << id;
+  host.Close();
+  Finish();
+  EXPECT_EQ(StoredNumber("emptyX"), 5u);
 }
 
 TEST_F(StartupTest, IntermediateIsRecognisedFromTheSizeAlone) {
@@ -145,8 +173,29 @@ TEST_F(StartupTest, OverlongStoredTextIsReadSafelyAndTerminated) {
   Start();
   EXPECT_EQ(std::strlen(app.picturePath.data()), 255u);
   ASSERT_EQ(host.messageBoxes.size(), 1u);
-  EXPECT_EQ(host.messageBoxes[0].text.find("Cannot load picture: " + std::string(255, 'a') + ", \n"), 0u);
+  EXPECT_EQ(host.messageBoxes[0].text, "Cannot load picture: " + std::string(255, 'a') +
+                                           ", \nits path is longer than 255 bytes.\nDefault picture used instead.");
   EXPECT_EQ(panel().GetBoardWidth(), 6);
+}
+
+// A stored path longer than its buffer names a file the cut path is not: the box says so,
+// even when the cut path happens to be a picture, and the stored value is kept.
+TEST_F(StartupTest, AStoredPathTooLongToReadWholeIsNamedAsSuch) {
+  const std::string kept = "/" + std::string(254, 'p');
+  host.pictureFiles[kept] = puzzle::testing::PatternImage(50, 50);
+  StoreBytes("defaultPicture", REG_BINARY, {0});
+  const std::string stored = kept + "q";  // one byte too many
+  StoreText("picturePath", stored);
+  Start();
+  ASSERT_EQ(host.messageBoxes.size(), 1u);
+  EXPECT_EQ(host.messageBoxes[0].text, "Cannot load picture: " + kept +
+                                           ", \nits path is longer than 255 bytes.\nDefault picture used instead.");
+  EXPECT_EQ(host.messageBoxes[0].caption, "Invalid Picture");
+  EXPECT_TRUE(host.IsChecked(ID_OPTIONS_DEFAULT_PICTURE));
+  EXPECT_EQ(board().GetWidth(), 300);
+  host.Close();
+  Finish();
+  EXPECT_EQ(StoredText("picturePath"), stored + '\0') << "kept as stored";
 }
 
 TEST_F(StartupTest, AnOverlongStoredPathIsCutAtAWholeCharacter) {
@@ -157,8 +206,39 @@ TEST_F(StartupTest, AnOverlongStoredPathIsCutAtAWholeCharacter) {
   Start();
   EXPECT_EQ(std::string(app.picturePath.data()), kept);
   ASSERT_EQ(host.messageBoxes.size(), 1u);
-  EXPECT_EQ(host.messageBoxes[0].text.find("Cannot load picture: " + kept + ", \n"), 0u);
+  EXPECT_EQ(host.messageBoxes[0].text, "Cannot load picture: " + kept +
+                                           ", \nits path is longer than 255 bytes.\nDefault picture used instead.");
 }
+
+// A file that is still there but can't be shown is not called removed; one too small to
+// cut into tiles is named as such. Either way the stored path is kept.
+class StoredPictureTest : public AppTest, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(StoredPictureTest, TheBoxSaysWhyAndTheBuiltInPictureIsUsed) {
+  const auto [path, reason] = GetParam();
+  host.otherFiles.insert("/pictures/damaged.png");
+  host.pictureFiles["/pictures/tiny.png"] = puzzle::testing::PatternImage(30, 19);
+  StoreBytes("defaultPicture", REG_BINARY, {0});
+  StoreText("picturePath", path);
+  Start();
+  ASSERT_EQ(host.messageBoxes.size(), 1u);
+  EXPECT_EQ(host.messageBoxes[0].text,
+            std::string("Cannot load picture: ") + path + ", \n" + reason + ".\nDefault picture used instead.");
+  EXPECT_EQ(host.messageBoxes[0].caption, "Invalid Picture");
+  EXPECT_TRUE(host.IsChecked(ID_OPTIONS_DEFAULT_PICTURE));
+  EXPECT_EQ(board().GetWidth(), 300);
+  host.Close();
+  Finish();
+  EXPECT_EQ(StoredText("picturePath"), std::string(path) + '\0');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DamagedGoneOrTooSmall, StoredPictureTest,
+    ::testing::Values(
+        std::pair{"/pictures/damaged.png",
+                  "the file is damaged or not in a supported format (BMP, GIF, JPG, PNG, TGA, TIF, WMF)"},
+        std::pair{"/pictures/gone.png", "the file may have been removed"},
+        std::pair{"/pictures/tiny.png", "the picture is smaller than 20 x 20 pixels, too small to cut into tiles"}));
 
 TEST_F(StartupTest, AKeyThatCantBeOpenedGivesDefaultsAndStoresNothing) {
   host.registry.failOpen = true;

@@ -95,6 +95,9 @@ class ImageFileDecoder {
   virtual std::optional<ImageSize> Probe(const char* path) = 0;
   // Nothing when the file can't be read, is no picture it knows, or is too large.
   virtual std::optional<DecodedImage> Decode(const char* path) = 0;
+  // Whether anything is at the path, picture or not: a file that can't be decoded but is
+  // there was damaged rather than removed.
+  virtual bool Exists(const char* path) { (void)path; return false; }
 };
 
 }  // namespace puzzle

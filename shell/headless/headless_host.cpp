@@ -108,6 +108,10 @@ std::optional<DecodedImage> HeadlessHost::MemoryFiles::Decode(const char* path) 
   return it->second;
 }
 
+bool HeadlessHost::MemoryFiles::Exists(const char* path) {
+  return host_.pictureFiles.count(path) != 0 || host_.otherFiles.count(path) != 0;
+}
+
 bool HeadlessHost::CreateMainWindow(const MainWindowSpec& spec) {
   if (failCreateWindow) return false;
   windowCreated = true;
@@ -372,8 +376,6 @@ std::optional<std::string> HeadlessHost::GetOpenFileName(const OpenFileRequest& 
   if (fileChoices.empty()) return std::nullopt;
   auto choice = fileChoices.front();
   fileChoices.pop_front();
-  // The platform's dialog refuses a path longer than its buffer.
-  if (choice && choice->size() > request.maxPath) return std::nullopt;
   return choice;
 }
 

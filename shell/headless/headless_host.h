@@ -223,6 +223,8 @@ class HeadlessHost : public Host {
 
   // Picture files by path, for the default decoder.
   std::map<std::string, DecodedImage> pictureFiles;
+  // Files that are there but no picture.
+  std::set<std::string> otherFiles;
   void UseDecoder(ImageFileDecoder* decoder) { decoder_ = decoder != nullptr ? decoder : &memoryFiles_; }
 
  private:
@@ -231,6 +233,7 @@ class HeadlessHost : public Host {
     explicit MemoryFiles(HeadlessHost& host) : host_(host) {}
     std::optional<ImageSize> Probe(const char* path) override;
     std::optional<DecodedImage> Decode(const char* path) override;
+    bool Exists(const char* path) override;
 
    private:
     HeadlessHost& host_;

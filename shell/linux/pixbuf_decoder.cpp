@@ -337,6 +337,11 @@ std::optional<DecodedImage> DecodeWithLoader(Opened& opened, ImageSize largest) 
     if (format.kind == Kind::Metafile) {
       const ImageSize fitted = FitWithin(ImageSize{static_cast<int32_t>(size->width), static_cast<int32_t>(size->height)}, largest);
       watch.drawnSize = Size{fitted.width, fitted.height};
+      // The loader fits the drawing's own bounds to the picture: given the frame as bounds,
+      // a drawing over part of it stays in place.
+      std::optional<std::vector<uint8_t>> framed = WithFrameOutlined(data);
+      if (!framed) return std::nullopt;
+      data = std::move(*framed);
     }
   }
 
@@ -419,6 +424,11 @@ std::optional<DecodedImage> PixbufDecoder::Decode(const char* path) {
     default:
       return DecodeWithLoader(opened, largest_);
   }
+}
+
+bool PixbufDecoder::Exists(const char* path) {
+  struct stat status {};
+  return path != nullptr && *path != '\0' && ::stat(path, &status) == 0;
 }
 
 }  // namespace puzzle

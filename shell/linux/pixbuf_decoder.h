@@ -30,6 +30,7 @@ class PixbufDecoder : public ImageFileDecoder {
 
   std::optional<ImageSize> Probe(const char* path) override;
   std::optional<DecodedImage> Decode(const char* path) override;
+  bool Exists(const char* path) override;
 
  private:
   ImageSize largest_{};

@@ -26,4 +26,10 @@ bool IsPlaceableMetafile(const std::vector<uint8_t>& data);
 bool IsMetafile(const std::vector<uint8_t>& data);
 std::optional<MetafileExtent> MetafileSize(const std::vector<uint8_t>& data);
 
+// The same metafile, first outlining its whole frame (the placeable box, or the window it
+// sets up) with neither pen nor brush: a player that fits the drawing's own bounds to the
+// picture then fits the frame, and a drawing over part of it stays where it lies, as
+// Windows plays it. Nothing for what MetafileSize refuses.
+std::optional<std::vector<uint8_t>> WithFrameOutlined(const std::vector<uint8_t>& data);
+
 }  // namespace puzzle

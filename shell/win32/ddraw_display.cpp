@@ -92,8 +92,10 @@ class GdiTextMask : public TextMask {
   int32_t Height() const override { return height_; }
 
   bool SelectFont(const FontSpec& spec) override {
+    // Whole pixels only: the mask is exclusive-or'ed into the picture, and the grey or
+    // coloured edges of smoothed glyphs would leave fringes there.
     HFONT font = CreateFontA(spec.height, 0, 0, 0, spec.weight, spec.italic, spec.underline, FALSE, ANSI_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, spec.pitchAndFamily,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, spec.pitchAndFamily,
                              spec.face.c_str());
     if (font == nullptr) return false;
     HGDIOBJ previous = SelectObject(dc_, font);

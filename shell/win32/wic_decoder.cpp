@@ -1,6 +1,7 @@
 #include "shell/win32/wic_decoder.h"
 
 #include "shell/win32/windows_api.h"
+#include "shell/win32/wide_text.h"
 
 #include <wincodec.h>
 
@@ -66,15 +67,6 @@ Orientation JpegOrientation(const std::vector<uint8_t>& data) {
     at += 2 + length;
   }
   return 1;
-}
-
-std::wstring Wide(const char* path) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, path, -1, wide.data(), length);
-  wide.resize(static_cast<size_t>(length - 1));
-  return wide;
 }
 
 // The file's first bytes, or all of it up to limit; nothing for what is no regular file
@@ -247,7 +239,7 @@ namespace {
 // The file's wide path and its first bytes; nothing for what can't be read.
 std::optional<std::pair<std::wstring, std::vector<uint8_t>>> OpenPicture(const char* path) {
   if (path == nullptr || *path == '\0') return std::nullopt;
-  std::wstring wide = Wide(path);
+  std::wstring wide = win32::Wide(path);
   auto head = wide.empty() ? std::nullopt : ReadFile(wide, kSniffBytes, UINT64_MAX);
   if (!head) return std::nullopt;
   return std::pair{std::move(wide), std::move(*head)};
@@ -309,6 +301,11 @@ std::optional<DecodedImage> PictureDecoder::Decode(const char* path) {
   if (!image) return std::nullopt;
   const ImageSize shown = FitWithin(ImageSize{image->width, image->height}, largest_);
   return Downscale(std::move(*image), shown);
+}
+
+bool PictureDecoder::Exists(const char* path) {
+  if (path == nullptr || *path == '\0') return false;
+  return GetFileAttributesW(win32::Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace puzzle

@@ -27,6 +27,7 @@ class PictureDecoder : public ImageFileDecoder {
 
   std::optional<ImageSize> Probe(const char* path) override;
   std::optional<DecodedImage> Decode(const char* path) override;
+  bool Exists(const char* path) override;
 
  private:
   bool comStarted_ = false;

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "shell/pictures/fit.h"
+#include "shell/text/utf8.h"
+#include "shell/win32/wide_text.h"
 #include "shell/win32/win32_registry.h"
 #include "toolkit/bitmap_reader.h"
 #include "shell/win32/program_resources.h"
@@ -24,13 +26,18 @@ class TemplateDialog : public DialogWindow {
   TemplateDialog(HINSTANCE instance, DialogProcedure procedure) : instance_(instance), procedure_(std::move(procedure)) {}
 
   void SetItemText(int32_t id, std::string_view text) override {
-    SetDlgItemTextA(window_, id, Text(text).c_str());
+    SetDlgItemTextW(window_, id, win32::Wide(text).c_str());
   }
-  std::string GetItemText(int32_t id, size_t maxChars) override {
-    std::vector<char> buffer(maxChars + 1, '\0');
-    const UINT got = GetDlgItemTextA(window_, id, buffer.data(), static_cast<int>(buffer.size()));
-    return std::string(buffer.data(), std::min<size_t>(got, maxChars));
+  std::string GetItemText(int32_t id, size_t maxBytes) override {
+    // Every character is at least one byte: this many wide characters are always enough.
+    std::vector<wchar_t> buffer(maxBytes + 2, L'\0');
+    const UINT got = GetDlgItemTextW(window_, id, buffer.data(), static_cast<int>(buffer.size()));
+    std::string text = win32::Utf8(std::wstring_view(buffer.data(), std::min<size_t>(got, buffer.size())));
+    text.resize(utf8::Fit(text, maxBytes));
+    return text;
   }
+  // Where the dialog's window is known once it exists, for the boxes asked from it.
+  HWND* WindowSlot() { return &window_; }
   void EndDialog(intptr_t result) override { ::EndDialog(window_, result); }
   void SetCursor(CursorShape shape) override {
     ::SetCursor(shape == CursorShape::Hand ? LoadCursorA(instance_, MAKEINTRESOURCEA(win32::kHandCursorResource))
@@ -38,23 +45,35 @@ class TemplateDialog : public DialogWindow {
   }
   void DrawText(int32_t x, int32_t y, std::string_view text, const FontSpec& font, uint32_t rgb) override {
     if (paintDc_ == nullptr) return;
-    HFONT face = CreateFontA(font.height, 0, 0, 0, font.weight, font.italic, font.underline, FALSE, ANSI_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, font.pitchAndFamily,
-                             font.face.c_str());
+    // The dialog's own face and size, as its labels have: an 8-pixel cell is too small to read.
+    HFONT dialogFont = reinterpret_cast<HFONT>(SendMessageW(window_, WM_GETFONT, 0, 0));
+    LOGFONTW logical{};
+    HFONT face = nullptr;
+    if (dialogFont != nullptr && GetObjectW(dialogFont, sizeof logical, &logical) != 0) {
+      logical.lfUnderline = font.underline ? TRUE : FALSE;
+      if (font.weight > logical.lfWeight) logical.lfWeight = font.weight;
+      if (font.italic) logical.lfItalic = TRUE;
+      face = CreateFontIndirectW(&logical);
+    } else {
+      face = CreateFontA(font.height, 0, 0, 0, font.weight, font.italic, font.underline, FALSE, ANSI_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, font.pitchAndFamily,
+                         font.face.c_str());
+    }
     SetTextColor(paintDc_, RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
     SetBkMode(paintDc_, TRANSPARENT);
     HGDIOBJ old = face != nullptr ? SelectObject(paintDc_, face) : nullptr;
-    TextOutA(paintDc_, x, y, text.data(), static_cast<int>(text.size()));
+    OntoLabelLine(x, y);
+    const std::wstring wide = win32::Wide(text);
+    TextOutW(paintDc_, x, y, wide.c_str(), static_cast<int>(wide.size()));
     if (old != nullptr) SelectObject(paintDc_, old);
     if (face != nullptr) DeleteObject(face);
   }
-
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-      SetWindowLongPtrA(window, DWLP_USER, lParam);
+      SetWindowLongPtrW(window, DWLP_USER, lParam);
       reinterpret_cast<TemplateDialog*>(lParam)->window_ = window;
     }
-    auto* dialog = reinterpret_cast<TemplateDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    auto* dialog = reinterpret_cast<TemplateDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     if (dialog == nullptr) return FALSE;
     return dialog->Handle(message, wParam, lParam);
   }
@@ -86,6 +105,34 @@ class TemplateDialog : public DialogWindow {
 
   INT_PTR Send(UINT message, WPARAM wParam, LPARAM lParam) {
     return procedure_(*this, message, static_cast<uint32_t>(wParam), static_cast<int32_t>(lParam)) ? TRUE : FALSE;
+  }
+
+  // Text drawn just right of a label, on a line the label's box covers, goes on the
+  // label's line and a space clear of its text, wherever the dialog's font put them.
+  void OntoLabelLine(int32_t& x, int32_t& y) {
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(paintDc_, &metrics);
+    for (HWND child = GetWindow(window_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+      wchar_t className[16] = {};
+      GetClassNameW(child, className, 16);
+      if (lstrcmpiW(className, L"Static") != 0) continue;
+      RECT box{};
+      GetWindowRect(child, &box);
+      MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&box), 2);
+      const bool sameLine = y < box.bottom && y + metrics.tmHeight > box.top;
+      if (!sameLine || box.left >= x || (box.left + box.right) / 2 >= x) continue;
+      wchar_t label[64] = {};
+      const int length = GetWindowTextW(child, label, 64);
+      HGDIOBJ old = SelectObject(paintDc_, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+      SIZE extent{};
+      GetTextExtentPoint32W(paintDc_, label, length, &extent);
+      if (old != nullptr) SelectObject(paintDc_, old);
+      SIZE space{};
+      GetTextExtentPoint32W(paintDc_, L" ", 1, &space);
+      y = box.top;
+      x = std::max<int32_t>(x, box.left + extent.cx + space.cx);
+      return;
+    }
   }
 
   HINSTANCE instance_;
@@ -292,27 +339,41 @@ int64_t Win32Host::CurrentTime() { return static_cast<int64_t>(std::time(nullptr
 
 int32_t Win32Host::MessageBox(bool ownedByMainWindow, std::string_view text, std::string_view caption,
                               uint32_t flags) {
-  return MessageBoxA(ownedByMainWindow ? window_ : nullptr, Text(text).c_str(), Text(caption).c_str(), flags);
+  // A box asked while a dialog runs belongs to that dialog: one owned by the main window
+  // would enable the main window again when it closes, under the dialog still open.
+  HWND owner = nullptr;
+  if (ownedByMainWindow) {
+    owner = window_;
+    if (!openDialogs_.empty() && *openDialogs_.back() != nullptr && IsWindow(*openDialogs_.back())) {
+      owner = *openDialogs_.back();
+    }
+  }
+  return MessageBoxW(owner, win32::Wide(text).c_str(), win32::Wide(caption).c_str(), flags);
 }
 
 intptr_t Win32Host::DialogBox(int32_t templateId, DialogProcedure procedure) {
   TemplateDialog dialog(instance_, std::move(procedure));
-  return DialogBoxParamA(instance_, MAKEINTRESOURCEA(templateId), window_, &TemplateDialog::Procedure,
-                         reinterpret_cast<LPARAM>(&dialog));
+  openDialogs_.push_back(dialog.WindowSlot());
+  const intptr_t result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(templateId), window_,
+                                          &TemplateDialog::Procedure, reinterpret_cast<LPARAM>(&dialog));
+  openDialogs_.pop_back();
+  return result;
 }
 
 std::optional<std::string> Win32Host::GetOpenFileName(const OpenFileRequest& request) {
-  std::string filter;
+  std::wstring filter;
   for (const auto& [text, patterns] : request.filters) {
-    filter += text;
-    filter += '\0';
-    filter += patterns;
-    filter += '\0';
+    filter += win32::Wide(text);
+    filter += L'\0';
+    filter += win32::Wide(patterns);
+    filter += L'\0';
   }
-  filter += '\0';
-  std::vector<char> file(request.maxPath + 1, '\0');
-  OPENFILENAMEA dialog{};
-  dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  filter += L'\0';
+  // Room for the longest path Windows has: a path too long for the program comes back
+  // and is refused with a message, rather than failing the dialog without a word.
+  std::vector<wchar_t> file(32768, L'\0');
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
   dialog.hwndOwner = window_;
   dialog.hInstance = instance_;
   dialog.lpstrFilter = filter.c_str();
@@ -320,13 +381,15 @@ std::optional<std::string> Win32Host::GetOpenFileName(const OpenFileRequest& req
   dialog.lpstrFile = file.data();
   dialog.nMaxFile = static_cast<DWORD>(file.size());
   dialog.Flags = OFN_HIDEREADONLY | OFN_LONGNAMES | (request.fileMustExist ? OFN_FILEMUSTEXIST : 0);
-  if (!GetOpenFileNameA(&dialog)) return std::nullopt;
-  return std::string(file.data());
+  if (!GetOpenFileNameW(&dialog)) return std::nullopt;
+  return win32::Utf8(file.data());
 }
 
 void Win32Host::OpenWebAddress(std::string_view address) {
-  ShellExecuteA(window_, "open", Text(address).c_str(), nullptr, nullptr, SW_SHOW);
+  ShellExecuteW(window_, L"open", win32::Wide(address).c_str(), nullptr, nullptr, SW_SHOW);
 }
+
+size_t Win32Host::FitText(std::string_view text, size_t maxBytes) { return utf8::Fit(text, maxBytes); }
 
 std::unique_ptr<RegistryKey> Win32Host::CreateSettingsKey(std::string_view path, std::string_view className) {
   return Win32RegistryKey::Create(path, className);

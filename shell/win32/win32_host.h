@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "shell/host.h"
 #include "shell/win32/ddraw_display.h"
@@ -62,6 +63,8 @@ class Win32Host : public Host {
   intptr_t DialogBox(int32_t templateId, DialogProcedure procedure) override;
   std::optional<std::string> GetOpenFileName(const OpenFileRequest& request) override;
   void OpenWebAddress(std::string_view address) override;
+  // The program's texts are UTF-8 here, converted at the Windows calls.
+  size_t FitText(std::string_view text, size_t maxBytes) override;
   std::unique_ptr<RegistryKey> CreateSettingsKey(std::string_view path, std::string_view className) override;
   bool ReadClassRegistration(std::string_view subKey, char* buffer, uint32_t size) override;
   HelpHandle LoadLibrary(std::string_view path) override;
@@ -88,6 +91,8 @@ class Win32Host : public Host {
   PAINTSTRUCT paint_{};
   bool painting_ = false;
   std::map<UINT_PTR, TimerCallback> timerCallbacks_;
+  // The windows of the dialogs running, innermost last (null until a dialog has one).
+  std::vector<HWND*> openDialogs_;
 };
 
 }  // namespace puzzle

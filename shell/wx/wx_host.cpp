@@ -550,8 +550,7 @@ std::optional<std::string> WxHost::GetOpenFileName(const OpenFileRequest& reques
   dialog.SetFilterIndex(request.filterIndex - 1);
   if (dialog.ShowModal() != wxID_OK) return std::nullopt;
   const std::string path = dialog.GetPath().utf8_string();
-  // A path longer than the program keeps is a failed dialog, like a cancel.
-  if (path.empty() || path.size() > request.maxPath) return std::nullopt;
+  if (path.empty()) return std::nullopt;
   return path;
 }
 

@@ -183,8 +183,9 @@ TEST_F(DesktopTest, DialogsOpenWithTheirTemplateSizes) {
   EXPECT_TRUE(ScreenMatches("custom-cancelled"));
 }
 
-// The program hands web addresses to xdg-open; this one notes what it was given and fails,
-// as it does where no browser is installed.
+// The program hands web addresses to the desktop's browser (GTK asks the desktop's default
+// handler, else xdg-open); this stand-in is both, notes what it was given and fails, as
+// where no browser is installed - whatever browser the machine has.
 class DesktopWithoutBrowserTest : public DesktopTest {
  protected:
   void SetUp() override {
@@ -195,8 +196,19 @@ class DesktopWithoutBrowserTest : public DesktopTest {
       out << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"" << (opener->Path() / "opened").string() << "\"\nexit 3\n";
     }
     fs::permissions(script, fs::perms::owner_all);
+    const fs::path applications = opener->Path() / "data" / "applications";
+    fs::create_directories(applications);
+    std::ofstream(applications / "brindlewick-test-opener.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Opener\nExec=" << script.string()
+        << " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n";
+    std::ofstream(applications / "mimeapps.list")
+        << "[Default Applications]\nx-scheme-handler/http=brindlewick-test-opener.desktop\n"
+        << "x-scheme-handler/https=brindlewick-test-opener.desktop\n";
     const char* path = std::getenv("PATH");
     extraEnvironment["PATH"] = opener->Path().string() + ":" + (path != nullptr ? path : "/usr/bin:/bin");
+    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+    extraEnvironment["XDG_DATA_DIRS"] = (opener->Path() / "data").string() + ":" +
+                                        (dataDirs != nullptr && *dataDirs != '\0' ? dataDirs : "/usr/local/share:/usr/share");
     DesktopTest::SetUp();
   }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "../metafile_cases.h"
 #include "shell/pictures/orientation.h"
 #include "toolkit/builtin_bitmaps.h"
 
@@ -212,6 +213,15 @@ TEST_F(PictureDecoderTest, MetafilesArePlayedAtTheirHeadersSize) {
   EXPECT_EQ(plain->height, 60);
   EXPECT_EQ(plain->At(10, 10), 0xFFFF0000u);
   EXPECT_EQ(plain->At(100, 10), 0xFF0000FFu);
+}
+
+// The same files the Linux host's tests play through its metafile loader.
+TEST_F(PictureDecoderTest, PartialMetafilesAreDrawnWhereTheyLieInTheirFrame) {
+  for (const puzzle::testing::MetafileCase& c : puzzle::testing::PartialMetafiles()) {
+    auto image = Decode(kPictures / c.file);
+    ASSERT_TRUE(image.has_value()) << c.file;
+    EXPECT_TRUE(puzzle::testing::DrawnInPlace(*image, c));
+  }
 }
 
 TEST_F(PictureDecoderTest, ProbeTellsTheSizeDecodeGivesFromTheHeader) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -160,6 +162,42 @@ TEST_F(ProgramTest, NumbersOnThenOffAndAFlashTwiceRestoreEveryPixel) {
   EXPECT_EQ(CountDifferences(CaptureClient(window), plain), 0);
 }
 
+// The numbers are white glyphs exclusive-or'ed into the picture: with the desktop's
+// smoothing at its most colourful (ClearType), every pixel they touch is exactly inverted,
+// none half, and taking them out restores every pixel.
+TEST_F(ProgramTest, NumbersAreWholePixelsEvenWithClearTypeOn) {
+  BOOL smoothing = FALSE;
+  UINT smoothingType = 0;
+  SystemParametersInfoA(SPI_GETFONTSMOOTHING, 0, &smoothing, 0);
+  SystemParametersInfoA(SPI_GETFONTSMOOTHINGTYPE, 0, &smoothingType, 0);
+  SystemParametersInfoA(SPI_SETFONTSMOOTHING, TRUE, nullptr, 0);
+  SystemParametersInfoA(SPI_SETFONTSMOOTHINGTYPE, 0, reinterpret_cast<void*>(FE_FONTSMOOTHINGCLEARTYPE), 0);
+  const Pixels before = CaptureClient(window);
+  SendMessageA(window, WM_COMMAND, 40012, 0);
+  Pump();
+  const Pixels numbered = CaptureClient(window);
+  SendMessageA(window, WM_COMMAND, 40012, 0);
+  Pump();
+  const Pixels after = CaptureClient(window);
+  SystemParametersInfoA(SPI_SETFONTSMOOTHING, smoothing, nullptr, 0);
+  SystemParametersInfoA(SPI_SETFONTSMOOTHINGTYPE, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(smoothingType)), 0);
+
+  ASSERT_EQ(CountDifferences(numbered, before) >= 0, true);
+  int64_t inverted = 0;
+  int64_t partial = 0;
+  for (size_t i = 0; i < before.data.size(); ++i) {
+    if (numbered.data[i] == before.data[i]) continue;
+    if (numbered.data[i] == (before.data[i] ^ 0xFFFFFFu)) {
+      ++inverted;
+    } else {
+      ++partial;
+    }
+  }
+  EXPECT_GT(inverted, 100);
+  EXPECT_EQ(partial, 0) << "pixels neither kept nor inverted";
+  EXPECT_EQ(CountDifferences(after, before), 0);
+}
+
 TEST_F(ProgramTest, LostSurfacesAreRestoredAndTheGameGoesOn) {
   NewGame();
   Key(VK_LEFT);
@@ -249,6 +287,140 @@ TEST_F(ProgramTest, DialogsOpenWithTheirTemplateSizes) {
   EXPECT_TRUE(host->boxes.empty());
 }
 
+// What the Best Times dialog and the Reset Score box look like from a timer inside
+// their modal loops.
+struct ResetCheck {
+  HWND main = nullptr;
+  HWND bestTimes = nullptr;
+  HWND box = nullptr;
+  HWND boxOwner = nullptr;
+  bool mainEnabledUnderBox = true;
+  bool mainEnabledAfterNo = true;
+  bool bestTimesOpenAfterNo = false;
+  int step = 0;
+};
+ResetCheck* currentReset = nullptr;
+
+std::string Caption(HWND window) {
+  char caption[64] = {};
+  GetWindowTextA(window, caption, sizeof caption);
+  return caption;
+}
+
+void CALLBACK AnswerResetWithNo(HWND, UINT, UINT_PTR id, DWORD) {
+  ResetCheck& check = *currentReset;
+  HWND active = GetActiveWindow();
+  if (check.step == 0 && Caption(active) == "Best Times") {
+    check.bestTimes = active;
+    PostMessageA(active, WM_COMMAND, 1036, 0);  // Reset Score
+    check.step = 1;
+  } else if (check.step == 1 && Caption(active) == "Reset Score") {
+    check.box = active;
+    check.boxOwner = GetWindow(active, GW_OWNER);
+    check.mainEnabledUnderBox = IsWindowEnabled(check.main) != FALSE;
+    PostMessageA(active, WM_COMMAND, IDNO, 0);
+    check.step = 2;
+  } else if (check.step == 2 && !IsWindow(check.box)) {
+    check.mainEnabledAfterNo = IsWindowEnabled(check.main) != FALSE;
+    check.bestTimesOpenAfterNo = IsWindow(check.bestTimes) != FALSE;
+    PostMessageA(check.bestTimes, WM_COMMAND, IDCANCEL, 0);
+    check.step = 3;
+    KillTimer(nullptr, id);
+  }
+}
+
+TEST_F(ProgramTest, BestTimesStaysModalAfterTheResetQuestionIsAnsweredNo) {
+  host->realBoxes = true;
+  ResetCheck check;
+  check.main = window;
+  currentReset = &check;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 100, &AnswerResetWithNo);
+  SendMessageA(window, WM_COMMAND, 40003, 0);
+  KillTimer(nullptr, timer);
+  currentReset = nullptr;
+  ASSERT_EQ(check.step, 3);
+  EXPECT_EQ(check.boxOwner, check.bestTimes);
+  EXPECT_FALSE(check.mainEnabledUnderBox);
+  EXPECT_TRUE(check.bestTimesOpenAfterNo);
+  EXPECT_FALSE(check.mainEnabledAfterNo);
+  // Only the dialog ending gives the main window its input back.
+  EXPECT_TRUE(IsWindowEnabled(window));
+  ASSERT_EQ(host->boxes.size(), 1u);
+  EXPECT_EQ(host->boxes[0], "Reset Score: Are you sure you want to reset the scores?");
+}
+
+// Ink boxes in the About box: the label "Visit us at:" in black, the link in blue.
+struct AboutInk {
+  bool redrawn = false;
+  bool seen = false;
+  RECT label{};
+  RECT link{};
+  int64_t blue = 0;
+};
+AboutInk* currentAbout = nullptr;
+
+void CALLBACK InspectAbout(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND dialog = GetActiveWindow();
+  if (currentAbout == nullptr || Caption(dialog) != "About brindlewick Puzzle") return;
+  if (!currentAbout->redrawn) {
+    // Painted now, on the screen by the next tick.
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    currentAbout->redrawn = true;
+    return;
+  }
+  KillTimer(nullptr, id);
+  const Pixels shown = CaptureClient(dialog);
+  RECT box{};
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (Caption(child) != "Visit us at:") continue;
+    GetWindowRect(child, &box);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&box), 2);
+  }
+  AboutInk& ink = *currentAbout;
+  ink.seen = true;
+  ink.label = RECT{shown.width, shown.height, -1, -1};
+  ink.link = ink.label;
+  auto grow = [](RECT& r, int32_t x, int32_t y) {
+    r.left = std::min<LONG>(r.left, x);
+    r.top = std::min<LONG>(r.top, y);
+    r.right = std::max<LONG>(r.right, x + 1);
+    r.bottom = std::max<LONG>(r.bottom, y + 1);
+  };
+  for (int32_t y = 0; y < shown.height; ++y) {
+    for (int32_t x = 0; x < shown.width; ++x) {
+      const uint32_t pixel = shown.At(x, y);
+      if (pixel == 0x0000FFu) {
+        grow(ink.link, x, y);
+        ++ink.blue;
+      } else if (pixel == 0 && x >= box.left && x < box.right && y >= box.top && y < box.bottom) {
+        grow(ink.label, x, y);
+      }
+    }
+  }
+  PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// The link is written in the dialog's own font on the line of "Visit us at:", clear of it.
+TEST_F(ProgramTest, TheAboutLinkIsInTheDialogsFontOnTheLineOfItsLabel) {
+  AboutInk ink;
+  currentAbout = &ink;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 150, &InspectAbout);
+  SendMessageA(window, WM_COMMAND, 40017, 0);
+  KillTimer(nullptr, timer);
+  currentAbout = nullptr;
+  ASSERT_TRUE(ink.seen);
+  ASSERT_GT(ink.blue, 0);
+  ASSERT_GT(ink.label.right, 0);
+  // Letters as tall as the label's, the same tops, the underline below its baseline.
+  EXPECT_LE(std::abs(ink.link.top - ink.label.top), 1) << ink.link.top << " " << ink.label.top;
+  EXPECT_GT(ink.link.bottom, ink.label.bottom);
+  EXPECT_LE(ink.link.bottom - ink.label.bottom, 4);
+  EXPECT_GE(ink.link.left - ink.label.right, 2) << "a space between label and link";
+  // Still inside the area that answers to the mouse.
+  EXPECT_GE(ink.link.left, 80);
+  EXPECT_LT(ink.link.top, 93 + 13);
+}
+
 TEST_F(ProgramTest, HelpOpensTheEngineWindowForEachCommand) {
   for (uint32_t command : {40014u, 40016u, 40015u}) {
     SendMessageA(window, WM_COMMAND, command, 0);
@@ -267,13 +439,13 @@ TEST_F(ProgramTest, HelpOpensTheEngineWindowForEachCommand) {
 
 TEST_F(ProgramTest, CustomPictureResizesTheWindowAndHostileFilesGiveTheMessage) {
   const std::string dir = std::string(PUZZLE_TEST_DATA) + "/pictures/";
-  host->files = {dir + "quadrants.png"};
+  host->files = {dir + "quadrants-x4.png"};
   SendMessageA(window, WM_COMMAND, 40019, 0);
   Pump(200);
   RECT client{};
   GetClientRect(window, &client);
-  EXPECT_EQ(client.right, 170);  // the top bar is wider than a 12-pixel picture
-  EXPECT_EQ(client.bottom, 8 + 56);
+  EXPECT_EQ(client.right, 170);  // the top bar is wider than a 48-pixel picture
+  EXPECT_EQ(client.bottom, 32 + 56);
   EXPECT_EQ(GetMenuState(GetMenu(window), 40019, MF_BYCOMMAND) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
   EXPECT_TRUE(host->boxes.empty());
 
@@ -294,12 +466,57 @@ TEST_F(ProgramTest, CustomPictureResizesTheWindowAndHostileFilesGiveTheMessage) 
   for (const std::string& box : host->boxes) {
     EXPECT_EQ(box,
               "Change Picture Error: Cannot change picture.\nMake sure that the file is in a supported file format "
-              "(BMP, GIF, JPG, PCX, PNG, TGA, TIF).");
+              "(BMP, GIF, JPG, PNG, TGA, TIF, WMF).");
   }
   GetClientRect(window, &client);
   EXPECT_EQ(client.right, 170);
-  EXPECT_EQ(std::string(app->picturePath.data()), dir + "quadrants.png");
+  EXPECT_EQ(std::string(app->picturePath.data()), dir + "quadrants-x4.png");
   std::filesystem::remove_all(temp);
+}
+
+// A file name outside the ANSI code page: chosen, played, stored, and played again by
+// the next start.
+TEST_F(ProgramTest, APictureNamedOutsideTheAnsiCodePageIsPlayedStoredAndRestored) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / L"brindlewick-\x65E5\x672C";
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path file = folder / L"Zo\x00EB-\x65E5\x672C.png";
+  std::filesystem::copy_file(std::string(PUZZLE_TEST_DATA) + "/pictures/quadrants-x4.png", file,
+                             std::filesystem::copy_options::overwrite_existing);
+  const std::u8string name = file.u8string();
+  const std::string utf8(name.begin(), name.end());
+  host->files = {utf8};
+  SendMessageA(window, WM_COMMAND, 40019, 0);
+  Pump(200);
+  EXPECT_TRUE(host->boxes.empty()) << host->boxes.front();
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 170);
+  EXPECT_EQ(std::string(app->picturePath.data()), utf8);
+  app->Finish(0);
+  app.reset();
+
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+  std::vector<wchar_t> stored(512, L'\0');
+  DWORD bytes = static_cast<DWORD>(stored.size() * sizeof(wchar_t));
+  EXPECT_EQ(RegQueryValueExW(key, L"picturePath", nullptr, nullptr, reinterpret_cast<BYTE*>(stored.data()), &bytes),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(std::wstring(stored.data()), file.wstring());
+
+  host.reset();
+  Pump(50);
+  host = std::make_unique<TestHost>(kSecond);
+  app = std::make_unique<Application>(*host);
+  ASSERT_FALSE(app->Start(SW_SHOWNORMAL).has_value());
+  window = host->MainWindow();
+  Pump(200);
+  EXPECT_TRUE(host->boxes.empty()) << host->boxes.front();
+  EXPECT_FALSE(app->defaultPicture);
+  EXPECT_EQ(std::string(app->picturePath.data()), utf8);
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 170);
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(ProgramTest, RegistryHoldsTheSettingsWithTheirTypesAfterTheRun) {

@@ -95,8 +95,9 @@ class TestHost : public Win32Host {
  public:
   explicit TestHost(int64_t second) : Win32Host(GetModuleHandleA(nullptr)), second_(second) {}
   int64_t CurrentTime() override { return second_; }
-  int32_t MessageBox(bool, std::string_view text, std::string_view caption, uint32_t) override {
+  int32_t MessageBox(bool owned, std::string_view text, std::string_view caption, uint32_t flags) override {
     boxes.push_back(std::string(caption) + ": " + std::string(text));
+    if (realBoxes) return Win32Host::MessageBox(owned, text, caption, flags);
     return IDOK;
   }
   // The open-file dialog answers these paths in turn, then a cancel.
@@ -108,6 +109,8 @@ class TestHost : public Win32Host {
   }
   std::vector<std::string> boxes;
   std::vector<std::string> files;
+  // The platform's own boxes, for what happens around them.
+  bool realBoxes = false;
 
  private:
   int64_t second_;
