@@ -97,6 +97,8 @@ std::optional<ImageSize> WebPictureFiles::Probe(const char* path) {
   return FitWithin(*size, largest_);
 }
 
+bool WebPictureFiles::Exists(const char* path) { return page::PictureBytes(path).has_value(); }
+
 std::optional<DecodedImage> WebPictureFiles::Decode(const char* path) {
   int32_t width = 0;
   int32_t height = 0;
@@ -443,7 +445,7 @@ std::optional<std::string> WebHost::GetOpenFileName(const OpenFileRequest& reque
   answers_.erase(token);
   if (!chosen) return std::nullopt;
   std::string name = page::ChosenName();
-  if (name.empty() || name.size() > request.maxPath) return std::nullopt;
+  if (name.empty()) return std::nullopt;
   return name;
 }
 

@@ -20,6 +20,8 @@ class WebPictureFiles : public ImageFileDecoder {
  public:
   std::optional<ImageSize> Probe(const char* path) override;
   std::optional<DecodedImage> Decode(const char* path) override;
+  // Whether the page keeps bytes under that name, a picture or not.
+  bool Exists(const char* path) override;
   // Pictures larger than this come out smaller, their shape kept; 0 x 0 sets no limit.
   void SetLargestPicture(ImageSize largest) { largest_ = largest; }
 

@@ -482,7 +482,11 @@ test('a picture of every format comes through the file chooser; a hostile one ge
     writeFileSync(path.join(dir, 'bomb.gif'), Buffer.from([0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x60, 0xEA, 0x60, 0xEA,
       0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x2C, 0, 0, 0, 0, 0x60, 0xEA, 0x60, 0xEA, 0, 2, 2, 0x4C, 0x01, 0, 0x3B]));
     writeFileSync(path.join(dir, 'text.jpg'), 'not a picture');
-    writeFileSync(path.join(dir, 'cut.png'), readFileSync(path.join(data, 'quadrants.png')).subarray(0, 60));
+    writeFileSync(path.join(dir, 'cut.png'), readFileSync(path.join(data, 'quadrants-x4.png')).subarray(0, 60));
+    // The project's quadrants, large enough to cut into a grid, in every format the browser decodes itself.
+    for (const format of ['bmp', 'gif', 'jpg', 'tif']) {
+      execFileSync('convert', [path.join(data, 'quadrants-x4.png'), path.join(dir, `quadrants-x4.${format}`)]);
+    }
 
     const choose = async (file) => {
       const chooser = page.waitForEvent('filechooser');
@@ -494,15 +498,16 @@ test('a picture of every format comes through the file chooser; a hostile one ge
     const size = () => page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
     const defaultSize = await size();
     const sizes = new Map();
-    for (const file of ['quadrants.bmp', 'quadrants.gif', 'quadrants.jpg', 'quadrants.tif', path.join(dir, 'stripes.tga'),
-      path.join(dir, 'halves.wmf'), 'quadrants.png']) {
-      await choose(path.isAbsolute(file) ? file : path.join(data, file));
+    for (const file of ['quadrants-x4.bmp', 'quadrants-x4.gif', 'quadrants-x4.jpg', 'quadrants-x4.tif', 'stripes.tga',
+      'halves.wmf', path.join(data, 'quadrants-x4.png')]) {
+      await choose(path.isAbsolute(file) ? file : path.join(dir, file));
       assert.equal(await page.locator('.dialog').count(), 0, `${file} was refused`);
       assert.equal(await page.locator('[data-command="40019"]').getAttribute('aria-checked'), 'true', file);
       sizes.set(file, await size());
       await page.screenshot({ path: path.join(artifacts, `picture-${path.basename(file).replace('.', '-')}.png`) });
     }
-    assert.notDeepEqual(sizes.get('quadrants.png'), defaultSize);
+    const png = path.join(data, 'quadrants-x4.png');
+    assert.notDeepEqual(sizes.get(png), defaultSize);
 
     // A picture larger than the page is decoded smaller, its shape kept: the whole game fits.
     execFileSync('convert', ['-size', '3000x2000', 'gradient:red-blue', path.join(dir, 'large.png')]);
@@ -512,8 +517,8 @@ test('a picture of every format comes through the file chooser; a hostile one ge
     assert.ok(largeWidth <= 1280 && largeHeight <= 1024 - 20, `the game is ${largeWidth} x ${largeHeight}`);
     const shown = await page.locator('#game').boundingBox();
     assert.equal(shown.width, largeWidth, 'the game is shown pixel for pixel');
-    await choose(path.join(data, 'quadrants.png'));
-    assert.deepEqual(sizes.get('quadrants.bmp'), sizes.get('quadrants.png'));
+    await choose(png);
+    assert.deepEqual(sizes.get('quadrants-x4.bmp'), sizes.get(png));
     const chosen = await canvasPixels(page);
 
     for (const file of ['bomb.gif', 'text.jpg', 'cut.png']) {
@@ -543,7 +548,7 @@ test('a picture of every format comes through the file chooser; a hostile one ge
     const box = page.locator('.dialog.box');
     await box.waitFor();
     assert.match(await box.locator('.caption').textContent(), /Invalid Picture/);
-    assert.match(await box.textContent(), /Cannot load picture: quadrants\.png, \s*the file may have been removed\./);
+    assert.match(await box.textContent(), /Cannot load picture: quadrants-x4\.png, \s*the file may have been removed\./);
     await page.keyboard.press('Enter');
     await waitForGame(page);
     assert.deepEqual(await size(), defaultSize);
