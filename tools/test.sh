@@ -10,3 +10,6 @@ ctest --test-dir build/windows-x86_64 --output-on-failure
 cmake -S . -B build/debug -DCMAKE_BUILD_TYPE=Debug
 cmake --build build/debug -j"$(nproc)"
 ctest --test-dir build/debug --output-on-failure -j"$(nproc)"
+# The readers of outside data under libFuzzer, built by clang on their own: each replays its
+# corpus, the past findings among it.
+tools/fuzz.sh replay
