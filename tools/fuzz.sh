@@ -1,11 +1,12 @@
 #!/bin/sh
-# Runs every fuzz target (tests/fuzz/) for the given seconds each, one after another at the
-# lowest priority, and merges what each found into its committed corpus, kept minimal.
+# Runs every fuzz target (tests/fuzz/) for the given seconds each (or ten million inputs,
+# whichever comes first), one after another at the lowest priority, and merges what each
+# found into its committed corpus, kept minimal; inputs named finding-* always stay.
 #   tools/fuzz.sh [seconds] [target...]     default: 60 seconds, every target
 #   tools/fuzz.sh replay                     builds them and replays each corpus once (ctest)
 # Builds with clang in build/fuzz. A finding stops the run: its input is left in
 # build/fuzz/findings/, to be fixed with a test beside that reader's tests and then
-# copied into the target's corpus. Each target's log is build/fuzz/logs/<target>.log.
+# copied into the target's corpus as finding-<what it was>. Each target's log is build/fuzz/logs/<target>.log.
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -34,7 +35,7 @@ for target in $targets; do
   echo "== $target: $seconds s"
   # New inputs go to $found; the committed corpus is only read.
   status=0
-  nice -n 19 "$fuzzer" -max_total_time="$seconds" -max_len=16384 -timeout=30 -rss_limit_mb=3072 \
+  nice -n 19 "$fuzzer" -max_total_time="$seconds" -runs=10000000 -max_len=16384 -timeout=30 -rss_limit_mb=3072 \
     -print_final_stats=1 -artifact_prefix="build/fuzz/findings/$target-" $dict "$found" "$corpus" \
     >"$log" 2>&1 || status=$?
   grep -E "^#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb" "$log" || true
@@ -49,6 +50,10 @@ for target in $targets; do
   mkdir -p "$minimal"
   nice -n 19 "$fuzzer" -merge=1 -max_len=16384 -timeout=30 -rss_limit_mb=3072 "$minimal" "$corpus" "$found" \
     >>"$log" 2>&1
+  # Past findings stay whether or not they still add coverage: they are the regressions.
+  for kept in "$corpus"/finding-*; do
+    [ -e "$kept" ] && cp "$kept" "$minimal/"
+  done
   rm -rf "$corpus"
   mv "$minimal" "$corpus"
   rm -rf "$found"

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::optional<TiffPicture> picture =
       ReadTiffDirectory([&tiff, &furthest](uint64_t offset, uint8_t* out, size_t count) {
         if (offset > tiff.size() || count > tiff.size() - offset) return false;
-        std::memcpy(out, tiff.data() + offset, count);
+        if (count > 0) std::memcpy(out, tiff.data() + offset, count);
         furthest = std::max<uint64_t>(furthest, offset + count);
         return true;
       });
