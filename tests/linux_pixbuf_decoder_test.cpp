@@ -1171,6 +1171,23 @@ TEST_F(PixbufDecoderTest, AdobeCmykJpegComesOutInColour) {
   EXPECT_TRUE(PixelsMatch(*outcome.image, kWidth, kHeight, Quadrants(4), 24));
 }
 
+TEST_F(PixbufDecoderTest, ACmykJpegThatFailsAfterItsPixelsGivesNothingAndLeaksNothing) {
+  // A second frame header before the end: libjpeg gives up only once every row is read,
+  // and jumps back past whatever the decoding held (the leak check sees the rest).
+  REQUIRE_IMAGEMAGICK();
+  QuadrantPng();
+  Bytes jpeg = Read(Convert("-colorspace CMYK " + std::string(kJpegOptions), "quadrants.png", "cmyk.jpg"));
+  const uint8_t startOfFrame[] = {0xFF, 0xC0};
+  const auto frame = std::search(jpeg.begin(), jpeg.end(), std::begin(startOfFrame), std::end(startOfFrame));
+  ASSERT_NE(frame, jpeg.end());
+  const Bytes header(frame, frame + 2 + ((frame[2] << 8) | frame[3]));
+  ASSERT_EQ(jpeg.end()[-1], 0xD9);
+  jpeg.insert(jpeg.end() - 2, header.begin(), header.end());
+  const Outcome outcome = DecodeQuietly(Write("twice.jpg", jpeg));
+  EXPECT_FALSE(outcome.image.has_value());
+  EXPECT_EQ(outcome.stderrText, "");
+}
+
 // --- Pictures larger than the screen ------------------------------------------------------
 
 TEST_F(PixbufDecoderTest, PicturesLargerThanTheLargestAreScaledDownKeepingTheirShape) {

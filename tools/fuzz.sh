@@ -38,7 +38,7 @@ for target in $targets; do
   nice -n 19 "$fuzzer" -max_total_time="$seconds" -runs=10000000 -max_len=16384 -timeout=30 -rss_limit_mb=3072 \
     -print_final_stats=1 -artifact_prefix="build/fuzz/findings/$target-" $dict "$found" "$corpus" \
     >"$log" 2>&1 || status=$?
-  grep -E "^#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb" "$log" || true
+  grep -E "^#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb" "$log" || true
   if [ "$status" -ne 0 ]; then
     grep -E "broken promise|ERROR|SUMMARY|Test unit written" "$log" || true
     echo "$target: finding, see $log" >&2
