@@ -6,7 +6,8 @@
 #   tools/fuzz.sh replay                     builds them and replays each corpus once (ctest)
 # Builds with clang in build/fuzz. A finding stops the run: its input is left in
 # build/fuzz/findings/, to be fixed with a test beside that reader's tests and then
-# copied into the target's corpus as finding-<what it was>. Each target's log is build/fuzz/logs/<target>.log.
+# copied into the target's corpus as finding-<what it was>. Each target's log is
+# build/fuzz/logs/<target>.log, its last lines the figures of the run.
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}

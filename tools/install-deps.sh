@@ -36,9 +36,7 @@ fi
 # The fuzz targets: clang 14, whose libFuzzer and sanitizer runtimes come in libclang-rt-14-dev,
 # besides the libraries the readers themselves link.
 fuzz_packages="clang-14 libclang-rt-14-dev"
-if [ "$profile" = fuzz ]; then
-  packages="$packages $fuzz_packages"
-elif [ "$profile" = test ]; then
+if [ "$profile" = fuzz ] || [ "$profile" = test ]; then
   packages="$packages $fuzz_packages"
 fi
 # cpack finds the package's library dependencies with dpkg-shlibdeps; lintian checks it.
