@@ -1171,6 +1171,23 @@ TEST_F(PixbufDecoderTest, AdobeCmykJpegComesOutInColour) {
   EXPECT_TRUE(PixelsMatch(*outcome.image, kWidth, kHeight, Quadrants(4), 24));
 }
 
+TEST_F(PixbufDecoderTest, ABitmapWhoseColourTableWouldTakeGigabytesIsRefusedFromItsHeader) {
+  // The loader reads the count of colours as a signed number and sets aside four bytes
+  // for each before it reads one: "-1" would ask it for four gigabytes.
+  PixbufDecoder decoder;
+  Bytes bmp = Rle8Bmp(2, 2, kRed);
+  EXPECT_EQ(decoder.Probe(Write("fine.bmp", bmp).c_str()), (ImageSize{2, 2}));
+  for (uint32_t colours : {0xFFFFFFFFu, 257u}) {
+    SCOPED_TRACE(colours);
+    for (int i = 0; i < 4; ++i) bmp[46 + i] = static_cast<uint8_t>(colours >> (8 * i));
+    const fs::path file = Write("colours.bmp", bmp);
+    EXPECT_FALSE(decoder.Probe(file.c_str()).has_value());
+    const Outcome outcome = DecodeQuietly(file);
+    EXPECT_FALSE(outcome.image.has_value());
+    EXPECT_EQ(outcome.stderrText, "");
+  }
+}
+
 TEST_F(PixbufDecoderTest, ACmykJpegThatFailsAfterItsPixelsGivesNothingAndLeaksNothing) {
   // A second frame header before the end: libjpeg gives up only once every row is read,
   // and jumps back past whatever the decoding held (the leak check sees the rest).

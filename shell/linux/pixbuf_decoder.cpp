@@ -56,6 +56,13 @@ std::optional<Size> BitmapSize(const std::vector<uint8_t>& data) {
       infoBytes != 124) {
     return std::nullopt;
   }
+  // So does the colour table: the loader takes the count of colours as a signed number
+  // and sets aside four bytes for each, so "-1" asks it for four gigabytes. Windows holds
+  // at most one colour for each value a pixel can have, and we take at most 65536.
+  if (data.size() < 50) return std::nullopt;
+  const uint32_t depth = U16(&data[28]);
+  const uint32_t colours = U32(&data[46]);
+  if (colours > (depth <= 8 ? uint32_t{1} << depth : uint32_t{1} << 16)) return std::nullopt;
   // A negative height means rows top-down.
   return Size{static_cast<int32_t>(U32(&data[18])), std::llabs(static_cast<int32_t>(U32(&data[22])))};
 }
