@@ -1188,6 +1188,21 @@ TEST_F(PixbufDecoderTest, ABitmapWhoseColourTableWouldTakeGigabytesIsRefusedFrom
   }
 }
 
+TEST_F(PixbufDecoderTest, ABitmapWhosePixelsAreSaidToLieFarPastItsEndIsRefusedFromItsHeader) {
+  // The loader sets aside as much memory as the header says lies before the pixels.
+  PixbufDecoder decoder;
+  Bytes bmp = Bmp24(2, 2, false, [](int32_t, int32_t) { return kRed; });
+  for (uint32_t offset : {0xC4FF0036u, static_cast<uint32_t>(bmp.size() + 1)}) {
+    SCOPED_TRACE(offset);
+    for (int i = 0; i < 4; ++i) bmp[10 + i] = static_cast<uint8_t>(offset >> (8 * i));
+    const fs::path file = Write("far.bmp", bmp);
+    EXPECT_FALSE(decoder.Probe(file.c_str()).has_value());
+    const Outcome outcome = DecodeQuietly(file);
+    EXPECT_FALSE(outcome.image.has_value());
+    EXPECT_EQ(outcome.stderrText, "");
+  }
+}
+
 TEST_F(PixbufDecoderTest, ACmykJpegThatFailsAfterItsPixelsGivesNothingAndLeaksNothing) {
   // A second frame header before the end: libjpeg gives up only once every row is read,
   // and jumps back past whatever the decoding held (the leak check sees the rest).
