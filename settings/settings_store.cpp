@@ -67,6 +67,9 @@ int32_t ReadOrCreateValue(RegistryKey& key, std::string_view name, uint32_t type
     uint32_t storedType = 0;
     uint32_t length = size;
     const int32_t status = key.QueryValue(name, &storedType, data, &length);
+    // A text stored without its terminator ends where its bytes do, not where the
+    // default that was in the buffer happens to end.
+    if (type == REG_SZ && status == ERROR_SUCCESS && length < size) data[length] = 0;
     if (type == REG_SZ && size > 0 && std::memchr(data, 0, size) == nullptr) {
       // Longer than the buffer or stored without its terminator: keep what fits.
       data[size - 1] = 0;

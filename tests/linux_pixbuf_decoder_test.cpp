@@ -1214,6 +1214,55 @@ TEST_F(PixbufDecoderTest, AdobeCmykJpegComesOutInColour) {
   EXPECT_TRUE(PixelsMatch(*outcome.image, kWidth, kHeight, Quadrants(4), 24));
 }
 
+TEST_F(PixbufDecoderTest, ABitmapWhoseColourTableWouldTakeGigabytesIsRefusedFromItsHeader) {
+  // The loader reads the count of colours as a signed number and sets aside four bytes
+  // for each before it reads one: "-1" would ask it for four gigabytes.
+  PixbufDecoder decoder;
+  Bytes bmp = Rle8Bmp(2, 2, kRed);
+  EXPECT_EQ(decoder.Probe(Write("fine.bmp", bmp).c_str()), (ImageSize{2, 2}));
+  for (uint32_t colours : {0xFFFFFFFFu, 257u}) {
+    SCOPED_TRACE(colours);
+    for (int i = 0; i < 4; ++i) bmp[46 + i] = static_cast<uint8_t>(colours >> (8 * i));
+    const fs::path file = Write("colours.bmp", bmp);
+    EXPECT_FALSE(decoder.Probe(file.c_str()).has_value());
+    const Outcome outcome = DecodeQuietly(file);
+    EXPECT_FALSE(outcome.image.has_value());
+    EXPECT_EQ(outcome.stderrText, "");
+  }
+}
+
+TEST_F(PixbufDecoderTest, ABitmapWhosePixelsAreSaidToLieFarPastItsEndIsRefusedFromItsHeader) {
+  // The loader sets aside as much memory as the header says lies before the pixels.
+  PixbufDecoder decoder;
+  Bytes bmp = Bmp24(2, 2, false, [](int32_t, int32_t) { return kRed; });
+  for (uint32_t offset : {0xC4FF0036u, static_cast<uint32_t>(bmp.size() + 1)}) {
+    SCOPED_TRACE(offset);
+    for (int i = 0; i < 4; ++i) bmp[10 + i] = static_cast<uint8_t>(offset >> (8 * i));
+    const fs::path file = Write("far.bmp", bmp);
+    EXPECT_FALSE(decoder.Probe(file.c_str()).has_value());
+    const Outcome outcome = DecodeQuietly(file);
+    EXPECT_FALSE(outcome.image.has_value());
+    EXPECT_EQ(outcome.stderrText, "");
+  }
+}
+
+TEST_F(PixbufDecoderTest, ACmykJpegThatFailsAfterItsPixelsGivesNothingAndLeaksNothing) {
+  // A second frame header before the end: libjpeg gives up only once every row is read,
+  // and jumps back past whatever the decoding held (the leak check sees the rest).
+  REQUIRE_IMAGEMAGICK();
+  QuadrantPng();
+  Bytes jpeg = Read(Convert("-colorspace CMYK " + std::string(kJpegOptions), "quadrants.png", "cmyk.jpg"));
+  const uint8_t startOfFrame[] = {0xFF, 0xC0};
+  const auto frame = std::search(jpeg.begin(), jpeg.end(), std::begin(startOfFrame), std::end(startOfFrame));
+  ASSERT_NE(frame, jpeg.end());
+  const Bytes header(frame, frame + 2 + ((frame[2] << 8) | frame[3]));
+  ASSERT_EQ(jpeg.end()[-1], 0xD9);
+  jpeg.insert(jpeg.end() - 2, header.begin(), header.end());
+  const Outcome outcome = DecodeQuietly(Write("twice.jpg", jpeg));
+  EXPECT_FALSE(outcome.image.has_value());
+  EXPECT_EQ(outcome.stderrText, "");
+}
+
 // --- Pictures larger than the screen ------------------------------------------------------
 
 TEST_F(PixbufDecoderTest, PicturesLargerThanTheLargestAreScaledDownKeepingTheirShape) {

@@ -87,6 +87,15 @@ TEST_F(RecordsTest, StoredNamesTooLongForTheBufferShowOnlyWholeCharacters) {
   EXPECT_EQ(StoredText("nameIntermediate"), std::string("ÉÉÉÉÉÉÉÉ") + '\0');
 }
 
+TEST_F(RecordsTest, ANameStoredWithoutItsTerminatorShowsOnlyItsOwnBytes) {
+  // A hand-edited file: "Bo" as hex(1):42,6f. The buffer held "Anonymous" before the read.
+  StoreBytes("nameBeginner", REG_SZ, {'B', 'o'});
+  host.dialogScripts[IDD_NEW_RECORD].push_back({DialogStep::Press(IDOK)});
+  Win();
+  EXPECT_EQ(host.dialogs[0].initialTexts.at(IDC_RECORD_NAME), "Bo");
+  EXPECT_EQ(host.dialogs[1].initialTexts.at(IDC_NAME_EXPERT), "Anonymous");
+}
+
 TEST_F(RecordsTest, EscapeDoesNotLeaveNewRecordAndAnEmptyNameIsStoredAsEmpty) {
   host.dialogScripts[IDD_NEW_RECORD].push_back(
       {DialogStep::Type(IDC_RECORD_NAME, ""), DialogStep::Press(IDCANCEL),

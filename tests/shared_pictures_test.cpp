@@ -145,6 +145,27 @@ TEST(PictureSidesTest, PixelsShortOfTheSidesAreHandedBackUntouched) {
   EXPECT_EQ(smaller.pixels, image.pixels);
 }
 
+TEST(OrientationTest, ATagGivenTwiceCountsWhereItIsFirstGiven) {
+  // As libtiff reads a directory: the size told before decoding is the size decoded.
+  const std::vector<uint8_t> twice{'I', 'I', 42, 0, 8, 0, 0, 0, 6, 0,
+                                   0x00, 0x01, 3, 0, 1, 0, 0, 0, 12, 0, 0, 0,   // width 12
+                                   0x01, 0x01, 3, 0, 1, 0, 0, 0, 8, 0, 0, 0,    // height 8
+                                   0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0,    // turned clockwise
+                                   0x00, 0x01, 4, 0, 1, 0, 0, 0, 99, 0, 0, 0,   // width again
+                                   0x01, 0x01, 3, 0, 1, 0, 0, 0, 2, 0, 0, 0,    // height again
+                                   0x12, 0x01, 3, 0, 1, 0, 0, 0, 3, 0, 0, 0,    // orientation again
+                                   0, 0, 0, 0};
+  const auto picture = ReadTiffDirectory([&twice](uint64_t offset, uint8_t* out, size_t count) {
+    if (offset > twice.size() || count > twice.size() - offset) return false;
+    std::copy_n(twice.begin() + static_cast<ptrdiff_t>(offset), count, out);
+    return true;
+  });
+  ASSERT_TRUE(picture.has_value());
+  EXPECT_EQ(picture->stored, (ImageSize{12, 8}));
+  EXPECT_EQ(picture->orientation, 6);
+  EXPECT_EQ(ReadOrientationTag(twice.data(), twice.size()), 6);
+}
+
 // --- Targa, byte by byte -------------------------------------------------------------------
 
 std::vector<uint8_t> TargaHeader(uint8_t imageType, uint16_t width, uint16_t height, uint8_t depth, uint8_t descriptor,

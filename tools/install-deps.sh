@@ -7,6 +7,7 @@
 #   tools/install-deps.sh bench   - to build and run the benchmarks (adds a peer game to time)
 #   tools/install-deps.sh windows - to cross-build the Windows program and run it under Wine
 #   tools/install-deps.sh web     - to build the browser program with Emscripten and run its tests
+#   tools/install-deps.sh fuzz    - to build the fuzz targets (tests/fuzz/) with clang and libFuzzer
 set -eu
 
 profile=${1:-play}
@@ -32,6 +33,12 @@ fi
 if [ "$profile" = bench ]; then
   packages="$packages googletest libgtest-dev libgmock-dev libbenchmark-dev imagemagick xvfb xauth xdotool
     x11-utils libfaketime libxdamage-dev sgt-puzzles valgrind"
+fi
+# The fuzz targets: clang 14, whose libFuzzer and sanitizer runtimes come in libclang-rt-14-dev,
+# besides the libraries the readers themselves link.
+fuzz_packages="clang-14 libclang-rt-14-dev"
+if [ "$profile" = fuzz ] || [ "$profile" = test ]; then
+  packages="$packages $fuzz_packages"
 fi
 # cpack finds the package's library dependencies with dpkg-shlibdeps; lintian checks it.
 if [ "$profile" = package ]; then

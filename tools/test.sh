@@ -14,3 +14,6 @@ cmake --build build/debug -j"$(nproc)"
 ctest --test-dir build/debug --output-on-failure -j"$(nproc)"
 # The portable code's unit tests again, compiled with Emscripten and run under node.
 tools/build-web-tests.sh
+# The readers of outside data under libFuzzer, built by clang on their own: each replays its
+# corpus, the past findings among it.
+tools/fuzz.sh replay

@@ -27,6 +27,7 @@ struct Decoding {
   const std::vector<uint8_t>* first = nullptr;
   ByteSource* more = nullptr;
   std::vector<uint8_t> piece;
+  std::vector<JSAMPLE> cmykRow;
   bool servedFirst = false;
   bool cutShort = false;
   bool created = false;
@@ -152,15 +153,15 @@ bool Decompress(Decoding& d, const std::vector<uint8_t>& first, ByteSource& more
   image.height = static_cast<int32_t>(d.info.output_height);
   image.opaque = true;
   image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
-  std::vector<JSAMPLE> cmykRow(cmyk ? size_t{d.info.output_width} * 4 : 0);
+  d.cmykRow.resize(cmyk ? size_t{d.info.output_width} * 4 : 0);
 
   jpeg_start_decompress(&d.info);
   while (d.info.output_scanline < d.info.output_height) {
     uint32_t* row = image.pixels.data() + static_cast<size_t>(d.info.output_scanline) * d.info.output_width;
     // BGRA in memory is 0xAARRGGBB in a little-endian word, with the alpha set to 255.
-    JSAMPROW target = cmyk ? cmykRow.data() : reinterpret_cast<JSAMPROW>(row);
+    JSAMPROW target = cmyk ? d.cmykRow.data() : reinterpret_cast<JSAMPROW>(row);
     if (jpeg_read_scanlines(&d.info, &target, 1) != 1) return false;
-    if (cmyk) CmykRow(cmykRow.data(), row, d.info.output_width);
+    if (cmyk) CmykRow(d.cmykRow.data(), row, d.info.output_width);
   }
   jpeg_finish_decompress(&d.info);
   return !d.cutShort;

@@ -56,6 +56,13 @@ std::optional<Size> BitmapSize(const std::vector<uint8_t>& data) {
       infoBytes != 124) {
     return std::nullopt;
   }
+  // So does the colour table: the loader takes the count of colours as a signed number
+  // and sets aside four bytes for each, so "-1" asks it for four gigabytes. Windows holds
+  // at most one colour for each value a pixel can have, and we take at most 65536.
+  if (data.size() < 50) return std::nullopt;
+  const uint32_t depth = U16(&data[28]);
+  const uint32_t colours = U32(&data[46]);
+  if (colours > (depth <= 8 ? uint32_t{1} << depth : uint32_t{1} << 16)) return std::nullopt;
   // A negative height means rows top-down.
   return Size{static_cast<int32_t>(U32(&data[18])), std::llabs(static_cast<int32_t>(U32(&data[22])))};
 }
@@ -67,6 +74,12 @@ std::optional<Size> MetafileSizeBeforeLoading(const std::vector<uint8_t>& data) 
   const std::optional<MetafileExtent> extent = MetafileSize(data);
   if (!extent) return std::nullopt;
   return Size{extent->width, extent->height};
+}
+
+// The bitmap loader also sets aside as much memory as the header says lies before the
+// pixels: an offset past the end of the file would have it take gigabytes for nothing.
+bool BitmapPixelsWithin(const std::vector<uint8_t>& data, uint64_t fileSize) {
+  return data.size() >= 14 && U32(&data[10]) <= fileSize;
 }
 
 enum class Kind { Loader, Jpeg, Targa, Metafile };
@@ -107,11 +120,15 @@ class OpenFile : public ByteSource {
   OpenFile(const OpenFile&) = delete;
   OpenFile& operator=(const OpenFile&) = delete;
 
-  bool IsRegular() const {
+  bool IsRegular() {
     struct stat info {};
-    return fd_ >= 0 && fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) &&
-           static_cast<uint64_t>(info.st_size) <= kMaxFileBytes;
+    if (fd_ < 0 || fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    size_ = static_cast<uint64_t>(info.st_size);
+    return size_ <= kMaxFileBytes;
   }
+
+  // As it was when IsRegular looked.
+  uint64_t Size() const { return size_; }
 
   // Replaces data with the next bytes, at most `limit` of them, as many as the file
   // has; false on a read error or when the file has grown past kMaxFileBytes.
@@ -159,6 +176,7 @@ class OpenFile : public ByteSource {
 
  private:
   int fd_;
+  uint64_t size_ = 0;
   uint64_t total_ = 0;
 };
 
@@ -313,6 +331,7 @@ struct Opened {
   bool Start() {
     if (!file.IsRegular() || !file.Read(data, kChunkSize)) return false;
     format = Sniff(data);
+    if (format == &kBmp && !BitmapPixelsWithin(data, file.Size())) return false;
     return format != nullptr;
   }
   OpenFile file;

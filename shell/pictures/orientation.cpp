@@ -38,10 +38,18 @@ std::optional<TiffPicture> ReadTiffDirectory(const ReadAt& read) {
   if (!read(directory + 2, table.data(), table.size())) return std::nullopt;
 
   TiffPicture picture;
+  // A tag given twice counts only where it is first given, as libtiff reads it: otherwise
+  // the size told before decoding would not be the size decoded.
+  bool seenWidth = false;
+  bool seenHeight = false;
+  bool seenOrientation = false;
   for (uint32_t i = 0; i < entries; ++i) {
     const uint8_t* entry = table.data() + size_t{i} * kEntryBytes;
     const uint32_t tag = u16(entry);
     const uint32_t type = u16(entry + 2);
+    if (tag != kWidthTag && tag != kHeightTag && tag != kOrientationTag) continue;
+    bool& seen = tag == kWidthTag ? seenWidth : tag == kHeightTag ? seenHeight : seenOrientation;
+    if (std::exchange(seen, true)) continue;
     if (u32(entry + 4) != 1) continue;  // one value, held in the entry itself
     const uint32_t value = type == kShortType ? u16(entry + 8) : type == kLongType ? u32(entry + 8) : 0;
     if (value == 0 || value > static_cast<uint32_t>(INT32_MAX)) continue;
