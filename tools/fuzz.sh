@@ -12,7 +12,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-"targa orientation metafile bitmap jpeg pixbuf settings"}
+targets=${*:-"targa orientation metafile bitmap jpeg pixbuf settings web_settings"}
 
 tools/install-deps.sh fuzz
 cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Debug -DPUZZLE_BUILD_FUZZ=ON \
