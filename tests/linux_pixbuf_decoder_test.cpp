@@ -1246,6 +1246,23 @@ TEST_F(PixbufDecoderTest, ABitmapWhosePixelsAreSaidToLieFarPastItsEndIsRefusedFr
   }
 }
 
+TEST_F(PixbufDecoderTest, AMetafileNamingARecordLongerThanItselfIsRefusedFromItsHeader) {
+  // libwmf sets aside twice the longest record's words before it plays the first.
+  Bytes wmf = MetafileBytes(QuadrantMetafile(1));
+  const size_t longest = 22 + 12;  // after the placeable header
+  for (uint32_t words : {0x66697845u, static_cast<uint32_t>(wmf.size() / 2)}) {
+    SCOPED_TRACE(words);
+    for (int i = 0; i < 4; ++i) wmf[longest + i] = static_cast<uint8_t>(words >> (8 * i));
+    PixbufDecoder decoder;
+    const fs::path file = Write("long.wmf", wmf);
+    EXPECT_FALSE(decoder.Probe(file.c_str()).has_value());
+    const Outcome outcome = DecodeQuietly(file);
+    EXPECT_FALSE(outcome.image.has_value());
+    EXPECT_LT(outcome.peakGrowthKb, kRefusalBudgetKb);
+    EXPECT_EQ(outcome.stderrText, "");
+  }
+}
+
 TEST_F(PixbufDecoderTest, ACmykJpegThatFailsAfterItsPixelsGivesNothingAndLeaksNothing) {
   // A second frame header before the end: libjpeg gives up only once every row is read,
   // and jumps back past whatever the decoding held (the leak check sees the rest).

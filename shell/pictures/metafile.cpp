@@ -47,6 +47,9 @@ std::optional<MetafileExtent> MetafileSize(const std::vector<uint8_t>& data) {
   if (data.size() < at + kMetaHeaderBytes || U16(&data[at + 2]) != 9) return std::nullopt;
   const uint32_t longestRecord = U32(&data[at + 12]);
   at += kMetaHeaderBytes;
+  // A player sets aside room for the longest record the header names before it reads one:
+  // no record can be longer than the file holds.
+  if (longestRecord > (data.size() - at) / 2) return std::nullopt;
 
   std::optional<MetafileExtent> windowExtent;
   for (;;) {
