@@ -606,6 +606,9 @@ bool DesktopProgram::Start(std::string* error) {
       {"FAKETIME_FMT", "%s"},
       {"FAKETIME", std::to_string(second_)},
       {"FAKETIME_DONT_FAKE_MONOTONIC", "1"},
+      // File times stay true: faked ones make fontconfig find every cache stale and scan the
+      // fonts again, and the next program that isn't faked then does the same.
+      {"NO_FAKE_STAT", "1"},
       {"TZ", "UTC"},
       {"ASAN_OPTIONS", asanOptions},
       // No accessibility bus and no dconf: there is no session bus under the test.
