@@ -2,6 +2,8 @@
 # Runs every fuzz target (tests/fuzz/) for the given seconds each (or ten million inputs,
 # whichever comes first), one after another at the lowest priority, and merges what each
 # found into its committed corpus, kept minimal; inputs named finding-* always stay.
+# web_pictures is the page's picture reader, in JavaScript: tests/fuzz/web_pictures_fuzz.mjs
+# fuzzes it under node the same way, with the page's npm packages (npm ci in shell/web).
 #   tools/fuzz.sh [seconds] [target...]     default: 60 seconds, every target
 #   tools/fuzz.sh replay                     builds them and replays each corpus once (ctest)
 # Builds with clang in build/fuzz. A finding stops the run: its input is left in
@@ -12,11 +14,13 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-"targa orientation metafile bitmap jpeg pixbuf settings web_settings"}
+targets=${*:-"targa orientation metafile bitmap jpeg pixbuf settings web_settings web_pictures"}
 
 tools/install-deps.sh fuzz
 cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Debug -DPUZZLE_BUILD_FUZZ=ON \
   -DPUZZLE_BUILD_TESTS=OFF -DPUZZLE_BUILD_BENCH=OFF -DPUZZLE_BUILD_DESKTOP=OFF >/dev/null
+# The page's decoders, for the JavaScript target.
+[ -d shell/web/node_modules ] || (cd shell/web && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --ignore-scripts >/dev/null)
 if [ "$seconds" = replay ]; then
   cmake --build build/fuzz -j"$(nproc)" --target fuzz_targets
   exec ctest --test-dir build/fuzz --output-on-failure -j"$(nproc)"
@@ -36,9 +40,15 @@ for target in $targets; do
   echo "== $target: $seconds s"
   # New inputs go to $found; the committed corpus is only read.
   status=0
-  nice -n 19 "$fuzzer" -max_total_time="$seconds" -runs=10000000 -max_len=16384 -timeout=30 -rss_limit_mb=3072 \
-    -print_final_stats=1 -artifact_prefix="build/fuzz/findings/$target-" $dict "$found" "$corpus" \
-    >"$log" 2>&1 || status=$?
+  if [ "$target" = web_pictures ]; then
+    # node can't stop itself in a hang: the run is ended from outside, its input left behind.
+    timeout $((seconds + 120)) nice -n 19 node tests/fuzz/web_pictures_fuzz.mjs run "$seconds" 10000000 \
+      build/fuzz/findings "$found" "$corpus" >"$log" 2>&1 || status=$?
+  else
+    nice -n 19 "$fuzzer" -max_total_time="$seconds" -runs=10000000 -max_len=16384 -timeout=30 -rss_limit_mb=3072 \
+      -print_final_stats=1 -artifact_prefix="build/fuzz/findings/$target-" $dict "$found" "$corpus" \
+      >"$log" 2>&1 || status=$?
+  fi
   grep -E "^#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb" "$log" || true
   if [ "$status" -ne 0 ]; then
     grep -E "broken promise|ERROR|SUMMARY|Test unit written" "$log" || true
@@ -49,8 +59,12 @@ for target in $targets; do
   minimal=build/fuzz/minimal/$target
   rm -rf "$minimal"
   mkdir -p "$minimal"
-  nice -n 19 "$fuzzer" -merge=1 -max_len=16384 -timeout=30 -rss_limit_mb=3072 "$minimal" "$corpus" "$found" \
-    >>"$log" 2>&1
+  if [ "$target" = web_pictures ]; then
+    nice -n 19 node tests/fuzz/web_pictures_fuzz.mjs merge "$minimal" "$corpus" "$found" >>"$log" 2>&1
+  else
+    nice -n 19 "$fuzzer" -merge=1 -max_len=16384 -timeout=30 -rss_limit_mb=3072 "$minimal" "$corpus" "$found" \
+      >>"$log" 2>&1
+  fi
   # Past findings stay whether or not they still add coverage: they are the regressions.
   for kept in "$corpus"/finding-*; do
     [ -e "$kept" ] && cp "$kept" "$minimal/"
