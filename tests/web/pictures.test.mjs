@@ -234,6 +234,23 @@ function tiffRgb(width, height, pixels, { compression = 1, next = 0, stripAt = '
   return file;
 }
 
+// Codes of nine bits, first bit first, as TIFF's LZW packs them.
+function lzw(codes) {
+  const out = [];
+  let held = 0, bits = 0;
+  for (const code of codes) {
+    held = (held << 9) | code;
+    bits += 9;
+    while (bits >= 8) {
+      out.push((held >>> (bits - 8)) & 0xff);
+      bits -= 8;
+    }
+    held &= (1 << bits) - 1;
+  }
+  if (bits) out.push((held << (8 - bits)) & 0xff);
+  return out;
+}
+
 // ---- The tests ----
 
 describe('lossless formats give ImageMagick\'s pixels', () => {
@@ -501,6 +518,9 @@ describe('hostile and damaged files', () => {
     const rgb = Array.from({ length: 4 * 4 * 3 }, (_, i) => i * 5);
     const loop = tiffRgb(4, 4, rgb, { next: 8 });  // the next directory is itself
     const nested = tiffRgb(4, 4, rgb, { subIfd: 8 });  // and its own sub-directory
+    // A code past the next one (300), then codes that make 259 stand for 300 and 300 for 259:
+    // an LZW decoder that follows chains without looking would go round them for ever.
+    const circle = lzw([300, 259, ...Array(39).fill(65), 259, 65, 259, 257]);
     const hostile = {
       'cut png': cut(big('c.png'), 0.5),
       'cut jpeg': cut(big('c.jpg'), 0.5),
@@ -514,6 +534,7 @@ describe('hostile and damaged files', () => {
       'strip past the end': tiffRgb(4, 4, rgb, { stripAt: 100000 }),
       'strip shorter than its rows': tiffRgb(4, 4, rgb.slice(0, 20), { stripBytes: 20 }),
       'unknown compression': tiffRgb(4, 4, rgb, { compression: 50000 }),
+      'lzw codes in a circle': tiffRgb(4, 4, circle, { compression: 5, stripBytes: circle.length }),
       'text': Buffer.from('not a picture'),
       'empty': Buffer.alloc(0),
       'one byte': Buffer.from([0x89]),

@@ -410,6 +410,7 @@
       if (!(at >= 0 && n >= 0 && at + n <= b.length)) return null;
       if (compression === 1 && n < (i === pieces - 1 ? lastBytes : pieceBytes)) return null;
       if ((compression === 8 || compression === 32946) && !inflatesWithin(b.subarray(at, at + n), pieceBytes)) return null;
+      if (compression === 5 && !lzwWithin(b, at, n, pieceBytes)) return null;
       if (compression === 7 && !jpegStreamWithin(b.subarray(at, at + n), pieceWidth, pieceRows)) return null;
     }
     return { ifd, width, height };
@@ -426,6 +427,54 @@
     inflater.onEnd = () => {};
     inflater.push(data, true);
     return !inflater.err && total <= most;
+  }
+
+  // UTIF's LZW decoder writes a code out by following its chain of earlier codes back to
+  // the first byte, in a table it keeps from one picture to the next. A code beyond the
+  // next one it would add, or one not yet added right after a clear, makes it follow codes
+  // of an earlier picture, whose chains can run in a circle: the tab would hang. The codes
+  // are read here first as that decoder reads them (the same bits, widths and table
+  // growth, without the bytes), and such a code, or more bytes than the piece holds, refuses
+  // the file.
+  function lzwWithin(b, at, n, most) {
+    const CLEAR = 256, END = 257, FIRST = 258;
+    const length = new Uint32Array(4096);  // how many bytes each code stands for
+    length.fill(1, 0, FIRST);
+    let bit = at * 8;
+    const stop = (at + n) * 8;
+    let width = 9, next = FIRST, previous = 0, total = 0;
+    const read = () => {
+      const i = bit >>> 3;
+      const word = (b[i] << 16) | (b[i + 1] << 8) | b[i + 2];
+      const code = (word >>> (24 - (bit & 7) - width)) & ((1 << width) - 1);
+      bit += width;
+      return code;
+    };
+    // The next code stands for the previous one and one byte more; the width grows a code early.
+    const add = () => {
+      if (next < 4096) length[next] = length[previous] + 1;
+      ++next;
+      if (next + 1 === 1 << width && width !== 12) ++width;
+    };
+    while (bit < stop) {
+      let code = read();
+      if (code === END) break;
+      if (code === CLEAR) {
+        width = 9;
+        next = FIRST;
+        code = read();
+        if (code === END) break;
+        if (code >= next) return false;
+      } else if (code <= next) {
+        add();
+      } else {
+        return false;
+      }
+      total += length[code];
+      if (total > most) return false;
+      previous = code;
+    }
+    return true;
   }
 
   // A JPEG stream inside a TIFF states its own frame size, which its decoder believes.
