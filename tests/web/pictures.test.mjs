@@ -521,6 +521,11 @@ describe('hostile and damaged files', () => {
     // A code past the next one (300), then codes that make 259 stand for 300 and 300 for 259:
     // an LZW decoder that follows chains without looking would go round them for ever.
     const circle = lzw([300, 259, ...Array(39).fill(65), 259, 65, 259, 257]);
+    // A JPEG piece whose frame samples its components 0 times across: a decoder that
+    // believes it has endless blocks to decode.
+    const unsampled = Buffer.from(read(big('j.tif', '-compress', 'jpeg')));
+    const frame = unsampled.indexOf(Buffer.from([0xFF, 0xC0]));
+    for (let c = 0; c < unsampled[frame + 9]; ++c) unsampled[frame + 11 + c * 3] = 0x01;
     const hostile = {
       'cut png': cut(big('c.png'), 0.5),
       'cut jpeg': cut(big('c.jpg'), 0.5),
@@ -535,6 +540,7 @@ describe('hostile and damaged files', () => {
       'strip shorter than its rows': tiffRgb(4, 4, rgb.slice(0, 20), { stripBytes: 20 }),
       'unknown compression': tiffRgb(4, 4, rgb, { compression: 50000 }),
       'lzw codes in a circle': tiffRgb(4, 4, circle, { compression: 5, stripBytes: circle.length }),
+      'jpeg piece sampled 0 times': unsampled,
       'text': Buffer.from('not a picture'),
       'empty': Buffer.alloc(0),
       'one byte': Buffer.from([0x89]),

@@ -411,7 +411,7 @@
       if (compression === 1 && n < (i === pieces - 1 ? lastBytes : pieceBytes)) return null;
       if ((compression === 8 || compression === 32946) && !inflatesWithin(b.subarray(at, at + n), pieceBytes)) return null;
       if (compression === 5 && !lzwWithin(b, at, n, pieceBytes)) return null;
-      if (compression === 7 && !jpegStreamWithin(b.subarray(at, at + n), pieceWidth, pieceRows)) return null;
+      if (compression === 7 && !jpegStreamWithin(jpegAsDecoded(ifd.t347, b.subarray(at, at + n)), pieceWidth, pieceRows)) return null;
     }
     return { ifd, width, height };
   }
@@ -477,13 +477,32 @@
     return true;
   }
 
-  // A JPEG stream inside a TIFF states its own frame size, which its decoder believes.
+  // The stream UTIF decodes a JPEG piece from: the file's shared tables up to their end
+  // marker, then the piece without its start marker.
+  function jpegAsDecoded(tables, piece) {
+    if (!tables || typeof tables.length !== 'number') return piece;
+    const out = [];
+    for (let i = 0; i < tables.length - 1 && !(tables[i] === 0xFF && tables[i + 1] === 0xD9); ++i) out.push(tables[i] & 0xFF);
+    const start = piece[0] === 0xFF && piece[1] === 0xD8 ? 2 : 0;
+    for (let i = start; i < piece.length; ++i) out.push(piece[i]);
+    return Uint8Array.from(out);
+  }
+
+  // A JPEG stream inside a TIFF states its own frame, which its decoder believes: the size,
+  // and how each component is sampled, which sets how many blocks it decodes. A sampling of
+  // 0 makes that count endless; JPEG allows 1 to 4.
   function jpegStreamWithin(d, width, height) {
     for (let i = 0; i + 9 <= d.length; ++i) {
       if (d[i] !== 0xFF) continue;
       const m = d[i + 1];
       if (m >= 0xC0 && m <= 0xCF && m !== 0xC4 && m !== 0xC8 && m !== 0xCC) {
         if (be16(d, i + 5) > height || be16(d, i + 7) > width) return false;
+        const components = d[i + 9];
+        if (!(components >= 1 && components <= 4) || i + 10 + components * 3 > d.length) return false;
+        for (let c = 0; c < components; ++c) {
+          const sampling = d[i + 11 + c * 3];
+          if (!((sampling >> 4) >= 1 && (sampling >> 4) <= 4 && (sampling & 15) >= 1 && (sampling & 15) <= 4)) return false;
+        }
       }
     }
     return true;
