@@ -35,8 +35,8 @@ if [ "$profile" = bench ]; then
     x11-utils libfaketime libxdamage-dev sgt-puzzles valgrind"
 fi
 # The fuzz targets: clang 14, whose libFuzzer and sanitizer runtimes come in libclang-rt-14-dev,
-# besides the libraries the readers themselves link.
-fuzz_packages="clang-14 libclang-rt-14-dev"
+# besides the libraries the readers themselves link; node for the page's picture reader.
+fuzz_packages="clang-14 libclang-rt-14-dev nodejs"
 if [ "$profile" = fuzz ] || [ "$profile" = test ]; then
   packages="$packages $fuzz_packages"
 fi
