@@ -526,6 +526,11 @@ describe('hostile and damaged files', () => {
     const unsampled = Buffer.from(read(big('j.tif', '-compress', 'jpeg')));
     const frame = unsampled.indexOf(Buffer.from([0xFF, 0xC0]));
     for (let c = 0; c < unsampled[frame + 9]; ++c) unsampled[frame + 11 + c * 3] = 0x01;
+    // Fax pieces of noise, 16 KB: codes that never end and lines past the width.
+    const noise = Array.from({ length: 16384 }, (_, i) => (i * 2654435761) >>> 24);
+    const fax = (compression) => tiff(1728, 2000, [[256, 4, 1, 1728], [257, 4, 1, 2000], [258, 3, 1, 1],
+      [259, 3, 1, compression], [262, 3, 1, 0], [273, 4, 1, 'DATA'], [277, 3, 1, 1], [278, 4, 1, 2000],
+      [279, 4, 1, noise.length]], noise);
     const hostile = {
       'cut png': cut(big('c.png'), 0.5),
       'cut jpeg': cut(big('c.jpg'), 0.5),
@@ -541,6 +546,8 @@ describe('hostile and damaged files', () => {
       'unknown compression': tiffRgb(4, 4, rgb, { compression: 50000 }),
       'lzw codes in a circle': tiffRgb(4, 4, circle, { compression: 5, stripBytes: circle.length }),
       'jpeg piece sampled 0 times': unsampled,
+      'group 3 fax of noise': fax(3),
+      'group 4 fax of noise': fax(4),
       'text': Buffer.from('not a picture'),
       'empty': Buffer.alloc(0),
       'one byte': Buffer.from([0x89]),

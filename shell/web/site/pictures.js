@@ -413,7 +413,7 @@
       if (compression === 5 && !lzwWithin(b, at, n, pieceBytes)) return null;
       if (compression === 7 && !jpegStreamWithin(jpegAsDecoded(ifd.t347, b.subarray(at, at + n)), pieceWidth, pieceRows)) return null;
     }
-    return { ifd, width, height };
+    return { ifd, width, height, pieceWidth };
   }
 
   function inflatesWithin(data, most) {
@@ -508,11 +508,41 @@
     return true;
   }
 
+  // UTIF's fax decoders (CCITT, compressions 2 to 4) read a code a bit at a time into a
+  // string that is looked up after each bit, and grow a line by each run they read. In a
+  // damaged piece that string grows to the piece's end, each bit costing its whole length
+  // (16 KB took 16 s), and a line runs past the width, to be compared with every later bit.
+  // No code is longer than 13 bits, the zeros that pad an end of line included not much
+  // more, and no line is wider than its piece: past those the piece is damaged, and its
+  // decoding stops there with an error.
+  const LONGEST_FAX_CODE = 32;
+  let faxWidth = 0;
+  function guardFaxDecoders() {
+    const decoders = UTIF.decode;
+    if (decoders.guardedHere) return;
+    const guarded = (table) => new Proxy(table, {
+      get(target, key) {
+        if (typeof key === 'string' && key.length > LONGEST_FAX_CODE) throw new Error('a fax code past the longest');
+        return target[key];
+      },
+    });
+    decoders._lens = decoders._lens.map(guarded);
+    decoders._dmap = guarded(decoders._dmap);
+    const addRun = decoders._addNtimes;
+    decoders._addNtimes = (line, n, value) => {
+      if (line.length + n > faxWidth) throw new Error('a fax line past its width');
+      addRun(line, n, value);
+    };
+    decoders.guardedHere = true;
+  }
+
   async function tiffDecode(b, shown) {
     if (typeof UTIF === 'undefined') return null;
     const checked = tiffChecked(b);
     if (!checked) return null;
     const { ifd, width, height } = checked;
+    guardFaxDecoders();
+    faxWidth = checked.pieceWidth;
     const copy = b.slice();  // UTIF reads from the whole of the buffer it is given
     UTIF.decodeImage(copy.buffer, ifd, [ifd]);
     if (!ifd.data || ifd.width !== width || ifd.height !== height) return null;
