@@ -13,6 +13,7 @@
 // What the reader promises, for any bytes: the probe gives nothing or a size within the
 // surfaces' limits; a TIFF (the one format decoded outside the browser) decodes to nothing
 // or to the probe's size with four bytes a pixel, and neither throws past the reader.
+import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import inspector from 'node:inspector';
 import path from 'node:path';
@@ -220,10 +221,33 @@ async function replay(dirs) {
   return failed === 0 ? 0 : 1;
 }
 
+// node can't stop its own thread in a hang: a second process watches the input file, which
+// is written before each input, and ends the run when one input has taken longer than
+// libFuzzer's -timeout gives (30 s), as libFuzzer would.
+function watch(running) {
+  const code = `
+    const fs = require('fs');
+    const [file, parent] = [process.argv[1], Number(process.argv[2])];
+    setInterval(() => {
+      try { process.kill(parent, 0); } catch (e) { process.exit(0); }
+      let age = 0;
+      try { age = Date.now() - fs.statSync(file).mtimeMs; } catch (e) { return; }
+      if (age > 30000) {
+        console.log('ERROR: an input took more than 30 s: ' + file);
+        process.kill(parent, 'SIGKILL');
+        process.exit(0);
+      }
+    }, 2000);`;
+  const child = spawn(process.execPath, ['-e', code, running, String(process.pid)], { stdio: ['ignore', 'inherit', 'inherit'] });
+  child.unref();
+  return child;
+}
+
 async function run(seconds, runs, findings, out, dirs) {
   fs.mkdirSync(findings, { recursive: true });
   fs.mkdirSync(out, { recursive: true });
   const running = path.join(findings, 'web_pictures-running');
+  const watchdog = watch(running);
   const words = [];
   for (const name of ['pixbuf', 'orientation', 'metafile']) words.push(...readDictionary(path.join(root, `tests/fuzz/${name}.dict`)));
   const seen = new Set();
@@ -259,6 +283,7 @@ async function run(seconds, runs, findings, out, dirs) {
       const name = path.join(findings, `web_pictures-${Date.now()}`);
       fs.writeFileSync(name, bytes);
       say(`${e instanceof Finding ? e.message : e.stack}\nTest unit written to ${name}`);
+      watchdog.kill();
       return 1;
     }
     ++executed;
@@ -271,6 +296,7 @@ async function run(seconds, runs, findings, out, dirs) {
       say(`#${executed} ft: ${seen.size} corp: ${corpus.length}`);
     }
   }
+  watchdog.kill();
   fs.rmSync(running, { force: true });
   say(`#${executed} DONE ft: ${seen.size} corp: ${corpus.length}`);
   say(`stat::number_of_executed_units: ${executed}`);
