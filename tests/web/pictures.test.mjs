@@ -545,6 +545,9 @@ describe('hostile and damaged files', () => {
       'strip shorter than its rows': tiffRgb(4, 4, rgb.slice(0, 20), { stripBytes: 20 }),
       'unknown compression': tiffRgb(4, 4, rgb, { compression: 50000 }),
       'lzw codes in a circle': tiffRgb(4, 4, circle, { compression: 5, stripBytes: circle.length }),
+      // The strip's rows given as text: no number, so no check of the strip may be skipped.
+      'rows per strip as text': tiff(4, 4, [[256, 4, 1, 4], [257, 4, 1, 4], [258, 3, 1, 8], [259, 3, 1, 5],
+        [262, 3, 1, 2], [273, 4, 1, 'DATA'], [277, 3, 1, 3], [278, 2, 1, 4], [279, 4, 1, circle.length]], circle),
       'jpeg piece sampled 0 times': unsampled,
       'group 3 fax of noise': fax(3),
       'group 4 fax of noise': fax(4),

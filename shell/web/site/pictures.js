@@ -370,7 +370,11 @@
     const samples = first(ifd, 277, 1);
     const bits = ifd.t258 ? ifd.t258 : [1];
     if (!allowed(width, height) || !TIFF_COMPRESSIONS.includes(compression)) return null;
-    if (samples < 1 || samples > 8 || bits.length > 8 || bits.some((v) => v < 1 || v > 32)) return null;
+    // Each count below must be a whole number: the directory may give text or fractions where
+    // numbers belong, and a NaN passes every comparison it is put to.
+    const counted = (v) => Number.isInteger(v) && v >= 0;
+    if (!counted(samples) || samples < 1 || samples > 8) return null;
+    if (bits.length > 8 || Array.prototype.some.call(bits, (v) => !counted(v) || v < 1 || v > 32)) return null;
     if (first(ifd, 284, 1) !== 1) return null;  // separate colour planes: UTIF reads them wrong
     const photometric = first(ifd, 262, 2);
     if (![0, 1, 2, 3, 5].includes(photometric) && !(compression === 7 && photometric === 6)) return null;
@@ -397,8 +401,9 @@
       pieceWidth = tw;
       pieceRows = th;
     } else {
-      pieceRows = Math.min(first(ifd, 278, height), height);
-      if (pieceRows < 1) return null;
+      const rowsPerStrip = first(ifd, 278, height);
+      if (!counted(rowsPerStrip) || rowsPerStrip < 1) return null;
+      pieceRows = Math.min(rowsPerStrip, height);
       pieceBytes = pieceRows * rowBytes;
       pieces = Math.ceil(height / pieceRows);
       lastBytes = (height - (pieces - 1) * pieceRows) * rowBytes;
@@ -407,7 +412,7 @@
     if (!counts || offsets.length < pieces || counts.length < pieces) return null;
     for (let i = 0; i < pieces; ++i) {
       const at = offsets[i], n = counts[i];
-      if (!(at >= 0 && n >= 0 && at + n <= b.length)) return null;
+      if (!(counted(at) && counted(n) && at + n <= b.length)) return null;
       if (compression === 1 && n < (i === pieces - 1 ? lastBytes : pieceBytes)) return null;
       if ((compression === 8 || compression === 32946) && !inflatesWithin(b.subarray(at, at + n), pieceBytes)) return null;
       if (compression === 5 && !lzwWithin(b, at, n, pieceBytes)) return null;
