@@ -72,6 +72,15 @@ elif [ "$profile" = test ]; then
   packages="$packages $web_packages chromium fonts-liberation fonts-dejavu-core"
 fi
 
+# npm: Debian 12's node (18) leaves it to a package of its own, while a node from elsewhere
+# (NodeSource's 20, say) brings its own npm and conflicts with Debian's. So it is asked for by
+# whether the command is there, not by the package: asking apt for it beside such a node would
+# take that node away.
+case $profile in
+  web|test|fuzz)
+    command -v npm >/dev/null 2>&1 || packages="$packages npm" ;;
+esac
+
 missing=""
 for package in $packages; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
