@@ -18,8 +18,9 @@ site=build/web
 rm -rf "$site"
 mkdir -p "$site/icons" "$site/fonts" "$site/help"
 cp build/web-wasm/shell/web/game.js build/web-wasm/shell/web/game.wasm "$site/"
-for file in page.js page.css pictures.js manifest.webmanifest; do
-  [ -f "shell/web/site/$file" ] && cp "shell/web/site/$file" "$site/"
+# The page's modules (sw.js is written below), its style and its manifest.
+for file in shell/web/site/*.js shell/web/site/page.css shell/web/site/manifest.webmanifest; do
+  [ "$(basename "$file")" = sw.js ] || cp "$file" "$site/"
 done
 cp shell/web/site/help/viewer.html shell/web/site/help/viewer.css shell/web/site/help/viewer.js "$site/help/"
 cp resources/help/*.html resources/help/help.css resources/help/contents.hhc resources/help/index.hhk "$site/help/"
@@ -35,7 +36,12 @@ grep -v '^#' shell/web/vendor.txt | while read -r from to; do
   mkdir -p "$site/$(dirname "$to")"
   cp "shell/web/$from" "$site/$to"
 done
-scripts="<script src=\"pictures.js\"></script><script src=\"page.js\"></script>"
+# page.js is a module that imports the others: they are named up front so that they load
+# with it rather than after it.
+scripts="<script src=\"pictures.js\"></script><script type=\"module\" src=\"page.js\"></script>"
+for file in shell/web/site/*.js; do
+  case $(basename "$file") in page.js|pictures.js|sw.js) ;; *) scripts="$scripts<link rel=\"modulepreload\" href=\"$(basename "$file")\">" ;; esac
+done
 sed "s|<!--PAGE SCRIPTS-->|$scripts|" shell/web/site/index.html > "$site/index.html"
 
 # The service worker keeps every file of this build; a new build is a new version.

@@ -7,7 +7,7 @@
 
 #include "toolkit/image.h"
 
-// The page's side of each call is in site/page.js, as Module.page.
+// The page's side of each call is in site/ (page.js wires it up), as Module.page.
 // clang-format off
 EM_JS(int, js_poll_event, (int32_t* out), {
   const event = Module.page.pollEvent();

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-// What the browser host asks of its page (site/page.js): the page owns the canvas, the
+// What the browser host asks of its page (site/*.js): the page owns the canvas, the
 // menu bar, dialogs, boxes, the file chooser, storage and help; the program owns the game.
 // Texts cross as UTF-8.
 namespace puzzle::page {

@@ -5,6 +5,16 @@ export const le32 = (v) => [...le16(v & 0xFFFF), ...le16((v >>> 16) & 0xFFFF)];
 export const be16 = (v) => [(v >> 8) & 0xFF, v & 0xFF];
 export const be32 = (v) => [...be16((v >>> 16) & 0xFFFF), ...be16(v & 0xFFFF)];
 
+// The CRC of a PNG chunk (node's zlib.crc32 came with node 20.15; the tests run on 18 too).
+export function crc32(bytes) {
+  let crc = 0xFFFFFFFF;
+  for (const byte of bytes) {
+    crc ^= byte;
+    for (let bit = 0; bit < 8; bit++) crc = (crc >>> 1) ^ (0xEDB88320 & -(crc & 1));
+  }
+  return (crc ^ 0xFFFFFFFF) >>> 0;
+}
+
 // A metafile of two rectangles, red over the left half and blue over the right, on a box of
 // 2 x 1 inches at 1440 units an inch (placeable), or with only a window extent.
 export function metafile(placeable, width = 2880, height = 1440, unitsPerInch = 1440, extra = []) {

@@ -11,7 +11,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
 import { fileURLToPath } from 'node:url';
-import { le16, le32, be16, be32, metafile } from './picture_files.mjs';
+import { le16, le32, be16, be32, crc32, metafile } from './picture_files.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 const web = path.join(root, 'shell/web');
@@ -172,7 +172,7 @@ function withPngOrientation(png, orientation, beforePixels) {
   const body = Buffer.from([...Buffer.from('MM'), 0, 42, ...be32(8), ...be16(1), ...be16(0x0112), ...be16(3), ...be32(1),
     ...be16(orientation), 0, 0, ...be32(0)]);
   const typed = Buffer.concat([Buffer.from('eXIf'), body]);
-  const chunk = Buffer.concat([Buffer.from(be32(body.length)), typed, Buffer.from(be32(zlib.crc32(typed)))]);
+  const chunk = Buffer.concat([Buffer.from(be32(body.length)), typed, Buffer.from(be32(crc32(typed)))]);
   const at = beforePixels ? 33 : png.length - 12;  // after IHDR, or before IEND
   return Buffer.concat([png.subarray(0, at), chunk, png.subarray(at)]);
 }
