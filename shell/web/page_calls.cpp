@@ -28,6 +28,7 @@ EM_JS(void, js_add_menu_item, (const char* text, int length, uint32_t command, i
   Module.page.addMenuItem(UTF8ToString(text, length), command, !!checkable);
 });
 EM_JS(void, js_set_menu_mark, (uint32_t command, int checked), { Module.page.setMenuMark(command, !!checked); });
+EM_JS(void, js_add_accelerator, (int flags, int key, int command), { Module.page.addAccelerator(flags, key, command); });
 EM_JS(void, js_resize_canvas, (int width, int height), { Module.page.resizeCanvas(width, height); });
 EM_JS(void, js_show_window, (), { Module.page.showWindow(); });
 EM_JS(void, js_present, (const uint32_t* rgba, int stride, int x, int y, int width, int height), {
@@ -183,6 +184,7 @@ void AddMenuItem(std::string_view text, uint32_t command, bool checkable) {
   js_add_menu_item(text.data(), Length(text), command, checkable ? 1 : 0);
 }
 void SetMenuMark(uint32_t command, bool checked) { js_set_menu_mark(command, checked ? 1 : 0); }
+void AddAccelerator(uint8_t flags, uint16_t key, uint16_t command) { js_add_accelerator(flags, key, command); }
 void ResizeCanvas(int32_t width, int32_t height) { js_resize_canvas(width, height); }
 void ShowWindow() { js_show_window(); }
 void Present(const uint32_t* rgba, int32_t stride, int32_t x, int32_t y, int32_t width, int32_t height) {

@@ -33,6 +33,8 @@ void SetTitle(std::string_view title);
 void AddMenu(std::string_view title);
 void AddMenuItem(std::string_view text, uint32_t command, bool checkable);
 void SetMenuMark(uint32_t command, bool checked);
+// One accelerator of the program's table: the page keeps those keys from the browser.
+void AddAccelerator(uint8_t flags, uint16_t key, uint16_t command);
 void ResizeCanvas(int32_t width, int32_t height);
 void ShowWindow();
 // Shows width x height RGBA pixels (rows of stride pixels) at (x, y) on the canvas.

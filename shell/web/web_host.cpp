@@ -82,7 +82,18 @@ Rect Bounds(const Rect& a, const Rect& b) {
 
 // --- Pictures ------------------------------------------------------------------------------------
 
+// The room the page has now: a picture chosen after the window grew gets the larger room.
+// Decode keeps to the room its probe saw, so that the two agree on the size.
+void WebPictureFiles::MeasureRoom() {
+  int32_t width = 0;
+  int32_t height = 0;
+  page::AvailableClient(width, height);
+  largest_ = LargestPictureFor(ImageSize{width, height});
+}
+
 std::optional<ImageSize> WebPictureFiles::Probe(const char* path) {
+  MeasureRoom();
+  probed_ = path;
   int32_t width = 0;
   int32_t height = 0;
   if (page::ProbePicture(path, width, height)) {
@@ -100,6 +111,8 @@ std::optional<ImageSize> WebPictureFiles::Probe(const char* path) {
 bool WebPictureFiles::Exists(const char* path) { return page::PictureBytes(path).has_value(); }
 
 std::optional<DecodedImage> WebPictureFiles::Decode(const char* path) {
+  if (probed_ != path) MeasureRoom();
+  probed_.clear();
   int32_t width = 0;
   int32_t height = 0;
   if (page::ProbePicture(path, width, height)) {
@@ -196,10 +209,9 @@ bool WebHost::CreateMainWindow(const MainWindowSpec& spec) {
     page::AddMenu(menu.title);
     for (const MenuItemSpec& item : menu.items) page::AddMenuItem(item.text, item.command, CheckedItem(item.command));
   }
-  int32_t width = 0;
-  int32_t height = 0;
-  page::AvailableClient(width, height);
-  pictures_.SetLargestPicture(LargestPictureFor(ImageSize{width, height}));
+  for (const AcceleratorSpec& accelerator : Accelerators()) {
+    page::AddAccelerator(accelerator.flags, accelerator.key, accelerator.command);
+  }
   return true;
 }
 

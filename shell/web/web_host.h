@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "shell/host.h"
@@ -22,11 +23,13 @@ class WebPictureFiles : public ImageFileDecoder {
   std::optional<DecodedImage> Decode(const char* path) override;
   // Whether the page keeps bytes under that name, a picture or not.
   bool Exists(const char* path) override;
-  // Pictures larger than this come out smaller, their shape kept; 0 x 0 sets no limit.
-  void SetLargestPicture(ImageSize largest) { largest_ = largest; }
-
  private:
+  void MeasureRoom();
+
+  // Pictures larger than this come out smaller, their shape kept; 0 x 0 sets no limit.
   ImageSize largest_{};
+  // The file the room was last measured for.
+  std::string probed_;
 };
 
 // The browser host: the program runs inside its own message loop, which waits for the

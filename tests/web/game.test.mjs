@@ -8,88 +8,27 @@ import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'nod
 import { tmpdir } from 'node:os';
 import { execFileSync } from 'node:child_process';
 import path from 'node:path';
-import { serveSite, launch, waitForGame, settle, canvasPixels, repo } from './support.mjs';
+import {
+  START, KEY_NAMES, artifacts, repo, startBrowser, stopBrowser, waitForGame, settle, canvasPixels, expectSame, onPage,
+  boardPoints, press, menu,
+} from './support.mjs';
 import { Mirror, difference } from './mirror.mjs';
 import { metafile } from './picture_files.mjs';
 
-const START = 1796551200;  // the second every game here starts at: both sides shuffle alike
-const artifacts = path.join(repo, 'build', 'web-artifacts');
-mkdirSync(artifacts, { recursive: true });
-
 const VK = { LEFT: 0x25, UP: 0x26, RIGHT: 0x27, DOWN: 0x28, F2: 0x71 };
-const KEY_NAMES = { 0x25: 'ArrowLeft', 0x26: 'ArrowUp', 0x27: 'ArrowRight', 0x28: 'ArrowDown' };
 const ID = { IDOK: 1, IDCANCEL: 2, NEW: 40001, EXPERT: 40006, EMPTY_TL: 40010, SHOW_NUMBERS: 40012 };
 
-let server;
 let browser;
+let openPage;
+let newContext;
 
 test.before(async () => {
-  server = await serveSite();
-  browser = await launch();
+  ({ browser, openPage, newContext } = await startBrowser());
 });
 
 test.after(async () => {
-  await browser?.close();
-  await server?.close();
+  await stopBrowser();
 });
-
-// A new player's page (or another tab of the same player, given the context), its clock held
-// so that both sides shuffle alike and the game's seconds tick only when the test says so.
-async function openPage(context, { clock = true } = {}) {
-  const page = await context.newPage();
-  const problems = [];
-  page.on('console', (message) => { if (message.type() === 'error') problems.push(message.text()); });
-  page.on('pageerror', (error) => problems.push(String(error)));
-  // Held half a second into the start's second from before the page loads: the board is
-  // shuffled with the second the program starts in.
-  if (clock) {
-    await page.clock.install({ time: START * 1000 });
-    await page.clock.pauseAt(START * 1000 + 500);
-  }
-  await page.goto(server.url);
-  await waitForGame(page);
-  return { page, problems };
-}
-
-async function newContext(options = {}) {
-  return browser.newContext({ viewport: { width: 1280, height: 1024 }, deviceScaleFactor: 1, ...options });
-}
-
-async function expectSame(page, mirror, step) {
-  await settle(page);
-  const shown = await canvasPixels(page);
-  const expected = await mirror.screen();
-  assert.equal(difference(shown, expected), null, `after ${step}`);
-}
-
-// Where a point of the game's client area is on the page.
-async function onPage(page, x, y) {
-  const box = await page.locator('#game').boundingBox();
-  const size = await page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
-  return { x: box.x + (x + 0.5) * box.width / size[0], y: box.y + (y + 0.5) * box.height / size[1] };
-}
-
-// The board of the built-in picture: 300 x 300 under the counters, 10 pixels from the edges.
-async function boardPoints(page) {
-  const [width, height] = await page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
-  const side = width - 20;
-  const top = height - 10 - side;
-  const points = [];
-  for (const [fx, fy] of [[0.1, 0.9], [0.9, 0.9], [0.6, 0.1], [0.35, 0.65], [0.1, 0.1], [0.9, 0.35], [0.37, 0.37]]) {
-    points.push([Math.floor(10 + fx * side), Math.floor(top + fy * side)]);
-  }
-  return points;
-}
-
-async function press(page, mirror, key, vk, { control = false } = {}) {
-  await page.keyboard.press(control ? `Control+${key}` : key);
-  await mirror.send(`${control ? 'ctrlkey' : 'key'} ${vk}`);
-}
-
-async function menu(page, title, item) {
-  await page.locator('.menu-title', { hasText: title }).click();
-  await page.locator('.menu-item:visible', { hasText: item }).first().click();
-}
 
 test('a game played with keys and clicks shows what the headless game shows after every step', async () => {
   const context = await newContext();
@@ -200,7 +139,7 @@ test('a page too small for the game scales it down to fit and maps the pointer b
   try {
     const box = await page.locator('#game').boundingBox();
     assert.ok(box.width <= 200 && box.y + box.height <= 300.5, `the canvas is ${box.width} x ${box.height}`);
-    assert.equal(await page.locator('#game.scaled').count(), 1);
+    assert.equal(await page.locator('#game.smaller').count(), 1);
     await press(page, mirror, 'F2', VK.F2);
     for (const [x, y] of await boardPoints(page)) {
       const at = await onPage(page, x, y);
@@ -339,8 +278,10 @@ test('the dialogs stand at their templates\' sizes, take their keys, and are mod
       await menu(page, title, item);
       const dialog = page.locator('.dialog', { hasText: caption });
       await dialog.waitFor();
+      // The template's size, at the scale of the window's bars.
       const client = await dialog.locator('.dialog-client').boundingBox();
-      assert.deepEqual([client.width, client.height], [width, height], caption);
+      const scale = await dialog.evaluate((frame) => Number(frame.style.getPropertyValue('--ui-scale')));
+      assert.deepEqual([client.width, client.height], [Math.round(width * scale), Math.round(height * scale)], caption);
       await page.screenshot({ path: path.join(artifacts, `dialog-${item.replace(/ /g, '-').toLowerCase()}.png`) });
       // The game hears nothing while a dialog is up.
       await page.mouse.click(200, 300);
@@ -492,8 +433,9 @@ test('a picture of every format comes through the file chooser; a hostile one ge
       const chooser = page.waitForEvent('filechooser');
       await menu(page, 'Options', 'Custom Picture');
       await (await chooser).setFiles(file);
+      // The chooser answered (its input gone), then the program done with the file.
       await page.waitForFunction(() => BrindlewickPage.dialogStack.length > 0 ||
-        (BrindlewickPage.events.length === 0 && BrindlewickPage.idle()));
+        (!document.querySelector('input[type=file]') && BrindlewickPage.events.length === 0 && BrindlewickPage.idle()));
     };
     const size = () => page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
     const defaultSize = await size();

@@ -1,7 +1,8 @@
 // What the browser tests share: the built site served on the loopback, a headless Chromium
 // from Debian's package, and ways to read what the page shows.
 import { createServer } from 'node:http';
-import { existsSync } from 'node:fs';
+import { existsSync, mkdirSync } from 'node:fs';
+import assert from 'node:assert/strict';
 import { readFile, stat } from 'node:fs/promises';
 import { createRequire } from 'node:module';
 import path from 'node:path';
@@ -95,3 +96,85 @@ export async function canvasPixels(page) {
 }
 
 export { here };
+
+// The second every game of the suites starts at: the page and the headless game shuffle alike.
+export const START = 1796551200;
+export const KEY_NAMES = { 0x25: 'ArrowLeft', 0x26: 'ArrowUp', 0x27: 'ArrowRight', 0x28: 'ArrowDown' };
+export const artifacts = path.join(repo, 'build', 'web-artifacts');
+mkdirSync(artifacts, { recursive: true });
+
+let shared = null;
+
+// One served site and one browser for a suite, with its two ways to a page: newContext (a
+// player, 1280 x 1024 unless told otherwise) and openPage (a tab of that player, its clock
+// held unless told otherwise, so that both sides shuffle alike and the game's seconds
+// tick only when the test says so).
+export async function startBrowser() {
+  const server = await serveSite();
+  const browser = await launch();
+  shared = { server, browser };
+  const newContext = (options = {}) =>
+    browser.newContext({ viewport: { width: 1280, height: 1024 }, deviceScaleFactor: 1, ...options });
+  const openPage = async (context, { clock = true } = {}) => {
+    const page = await context.newPage();
+    const problems = [];
+    page.on('console', (message) => { if (message.type() === 'error') problems.push(message.text()); });
+    page.on('pageerror', (error) => problems.push(String(error)));
+    // Held half a second into the start's second from before the page loads: the board is
+    // shuffled with the second the program starts in.
+    if (clock) {
+      await page.clock.install({ time: START * 1000 });
+      await page.clock.pauseAt(START * 1000 + 500);
+    }
+    await page.goto(server.url);
+    await waitForGame(page);
+    return { page, problems };
+  };
+  return { server, browser, newContext, openPage };
+}
+
+export async function stopBrowser() {
+  await shared?.browser.close();
+  await shared?.server.close();
+  shared = null;
+}
+
+// The canvas shows what the headless game shows.
+export async function expectSame(page, mirror, step) {
+  const { difference } = await import('./mirror.mjs');
+  await settle(page);
+  const shown = await canvasPixels(page);
+  const expected = await mirror.screen();
+  assert.equal(difference(shown, expected), null, `after ${step}`);
+}
+
+// Where a point of the game's client area is on the page.
+export async function onPage(page, x, y) {
+  const box = await page.locator('#game').boundingBox();
+  const size = await page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
+  return { x: box.x + (x + 0.5) * box.width / size[0], y: box.y + (y + 0.5) * box.height / size[1] };
+}
+
+// Points on the board of the built-in picture: 300 x 300 under the counters, 10 pixels from
+// the edges.
+export async function boardPoints(page) {
+  const [width, height] = await page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
+  const side = width - 20;
+  const top = height - 10 - side;
+  const points = [];
+  for (const [fx, fy] of [[0.1, 0.9], [0.9, 0.9], [0.6, 0.1], [0.35, 0.65], [0.1, 0.1], [0.9, 0.35], [0.37, 0.37]]) {
+    points.push([Math.floor(10 + fx * side), Math.floor(top + fy * side)]);
+  }
+  return points;
+}
+
+// A key on the page and the same key to the headless game.
+export async function press(page, mirror, key, vk, { control = false } = {}) {
+  await page.keyboard.press(control ? `Control+${key}` : key);
+  await mirror.send(`${control ? 'ctrlkey' : 'key'} ${vk}`);
+}
+
+export async function menu(page, title, item) {
+  await page.locator('.menu-title', { hasText: title }).click();
+  await page.locator('.menu-item:visible', { hasText: item }).first().click();
+}

@@ -37,6 +37,11 @@ export const VK_LEFT = 0x25;
 export const VK_UP = 0x26;
 export const VK_RIGHT = 0x27;
 export const VK_DOWN = 0x28;
+export const FVIRTKEY = 0x01;
+export const FSHIFT = 0x04;
+export const FCONTROL = 0x08;
+export const FALT = 0x10;
+export const ID_OPTIONS_CUSTOM_PICTURE = 40019;
 export const HH_DISPLAY_INDEX = 2;
 export const HH_DISPLAY_SEARCH = 3;
 

@@ -99,6 +99,12 @@ function showMenu(menu, focusFirst) {
   const title = menu.title.getBoundingClientRect();
   menu.list.style.left = (title.left - bar.left) + 'px';
   menu.list.hidden = false;
+  // A list taller than the room under the bar scrolls (a phone on its side).
+  menu.list.style.maxHeight = Math.max(60, document.documentElement.clientHeight - bar.bottom - 4) + 'px';
+  // A list wider than the room right of its title moves left, inside the screen.
+  const list = menu.list.getBoundingClientRect();
+  const right = document.documentElement.clientWidth - 4;
+  if (list.right > right) menu.list.style.left = Math.max(4 - bar.left, title.left - bar.left - (list.right - right)) + 'px';
   menu.title.classList.add('open');
   menu.title.setAttribute('aria-expanded', 'true');
   if (focusFirst && menu.items.length) menu.items[0].element.focus();
@@ -127,18 +133,49 @@ function focusedTitle() {
   return active && active.classList.contains('menu-title') ? active : null;
 }
 
+// True while the focus is in the menu bar or a menu is open.
+export function menusActive() { return openMenu !== null || focusedTitle() !== null; }
+
+function toggleMenuBar() {
+  if (focusedTitle()) hooks.focusGame();
+  else if (menus.length) menus[0].title.focus();
+}
+
+// Alt alone goes to the menu bar when it is let go with no other key between, as on the
+// desktop: Alt+Tab to another window and back leaves the focus where it was.
+let altAlone = false;
+
+export function menuKeyUp(event) {
+  if (event.key !== 'Alt') return false;
+  const alone = altAlone;
+  altAlone = false;
+  if (!alone) return false;
+  event.preventDefault();
+  if (openMenu) closeMenus(true);
+  else toggleMenuBar();
+  return true;
+}
+
+export function forgetAlt() { altAlone = false; }
+
 // The menu bar's keys; true when the key was the menu bar's.
 export function menuKeys(event) {
+  if (event.key === 'Alt') {
+    // Kept from the browser, which would take the focus to its own menu.
+    event.preventDefault();
+    if (!event.repeat) altAlone = true;
+    return true;
+  }
+  altAlone = false;
   if (!openMenu) {
-    // Alt or F10 goes to the menu bar; Alt with a menu's letter opens that menu.
+    // F10 goes to the menu bar; Alt with a menu's letter opens that menu.
     if (event.altKey && !event.ctrlKey && event.key && event.key.length === 1) {
       const menu = menus.find((m) => m.key === event.key.toLowerCase());
       if (menu) { event.preventDefault(); showMenu(menu, true); return true; }
     }
-    if (event.key === 'F10' || (event.key === 'Alt' && !event.repeat)) {
+    if (event.key === 'F10') {
       event.preventDefault();
-      if (focusedTitle()) hooks.focusGame();
-      else if (menus.length) menus[0].title.focus();
+      toggleMenuBar();
       return true;
     }
     if (focusedTitle()) {

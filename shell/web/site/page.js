@@ -8,10 +8,10 @@ import * as menus from './menus.js';
 import * as dialogs from './dialogs.js';
 import * as files from './picture_files.js';
 import * as storage from './storage.js';
-import { attachInput } from './input.js';
+import { addAccelerator, attachInput, initInput } from './input.js';
 import { beep } from './sound.js';
 import { openAddress, showHelp } from './links.js';
-import { EVENT_MESSAGE, WM_COMMAND } from './codes.js';
+import { EVENT_MESSAGE, ID_OPTIONS_CUSTOM_PICTURE, WM_COMMAND } from './codes.js';
 
 const $ = (id) => document.getElementById(id);
 let font = null;
@@ -20,10 +20,11 @@ let font = null;
 const calls = {
   pollEvent: program.pollEvent,
   nextEvent: program.nextEvent,
-  setTitle(title) { document.title = title; },
+  setTitle: screen.setTitle,
   addMenu: menus.addMenu,
   addMenuItem: menus.addMenuItem,
   setMenuMark: menus.setMenuMark,
+  addAccelerator,
   resizeCanvas: screen.resizeCanvas,
   showWindow: screen.showWindow,
   present: screen.present,
@@ -70,6 +71,7 @@ globalThis.BrindlewickPage = Object.freeze({
   get presentedPixels() { return screen.presentedCounts().presentedPixels; },
   get firstWholeFrame() { return screen.presentedCounts().firstWholeFrame; },
   get dialogStack() { return { length: dialogs.dialogCount() }; },
+  get room() { return layout.clientRoom(); },
 });
 
 async function loadFont() {
@@ -84,11 +86,22 @@ async function loadFont() {
 async function start() {
   const canvas = screen.attachCanvas($('game'));
   screen.onCanvasResized(layout.fitGame);
-  window.addEventListener('resize', layout.fitGame);
+  layout.onRefit(() => {
+    menus.closeMenus(false);
+    dialogs.placeDialogs();
+  });
+  layout.watchRoom();
   menus.initMenus({
     command: (id) => program.queue([EVENT_MESSAGE, WM_COMMAND, id, 0]),
     focusGame: screen.focusGame,
     blocked: () => dialogs.dialogCount() > 0 || program.isFinished(),
+  });
+  initInput({
+    // A picture dropped or pasted is chosen as Custom Picture would choose it.
+    dropped(file) {
+      files.offerFile(file);
+      program.queue([EVENT_MESSAGE, WM_COMMAND, ID_OPTIONS_CUSTOM_PICTURE, 0]);
+    },
   });
   attachInput(canvas);
   // What Exit would store is stored when the tab is hidden or closed.

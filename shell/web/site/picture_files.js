@@ -9,37 +9,52 @@ let chosen = '';
 
 export function loadPictures() { return loadKeptPictures(pictures); }
 
+// A file dropped on the page or pasted: the next file choice takes it instead of asking.
+let offered = null;
+export function offerFile(file) { offered = file; }
+
+async function take(file, answer) {
+  try {
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    chosen = file.name;
+    pictures.set(file.name, bytes);
+    keepPicture(file.name, bytes);
+    answer(true);
+  } catch (error) {
+    answer(false);
+  }
+}
+
 export function chooseFile(token, accept) {
+  const answer = (ok) => queue([EVENT_FILE_CHOSEN, token, ok ? 1 : 0]);
+  if (offered) {
+    const file = offered;
+    offered = null;
+    take(file, answer);
+    return;
+  }
   const input = document.createElement('input');
   input.type = 'file';
   input.accept = accept;
   input.style.display = 'none';
   let answered = false;
-  const answer = (ok) => {
+  const once = (ok) => {
     if (answered) return;
     answered = true;
     input.remove();
-    queue([EVENT_FILE_CHOSEN, token, ok ? 1 : 0]);
+    answer(ok);
   };
-  input.addEventListener('cancel', () => answer(false));
-  input.addEventListener('change', async () => {
+  input.addEventListener('cancel', () => once(false));
+  input.addEventListener('change', () => {
     const file = input.files && input.files[0];
-    if (!file) { answer(false); return; }
-    try {
-      const bytes = new Uint8Array(await file.arrayBuffer());
-      chosen = file.name;
-      pictures.set(file.name, bytes);
-      keepPicture(file.name, bytes);
-      answer(true);
-    } catch (error) {
-      answer(false);
-    }
+    if (!file) once(false);
+    else take(file, once);
   });
   document.body.appendChild(input);
   try {
     input.click();
   } catch (error) {
-    answer(false);
+    once(false);
   }
 }
 

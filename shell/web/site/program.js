@@ -91,6 +91,17 @@ export function saveSettings() {
   if (started && !finished && idle() && save) save();
 }
 
+// Where the board is on the client area, in the game's pixels: {left, top, right, bottom},
+// or null before the program runs. Read out of the program's memory; nothing runs.
+export function boardArea() {
+  const module = globalThis.Module;
+  if (!started || finished || !module || !module._web_board_area) return null;
+  const at = module._web_board_area() >> 2;
+  const heap = module.HEAP32;
+  if (!at || !heap) return null;
+  return { left: heap[at], top: heap[at + 1], right: heap[at + 2], bottom: heap[at + 3] };
+}
+
 // Loads the program; it runs once `ready` has settled. `page` is what it calls.
 export function loadProgram(page, ready, { onAbort, onMissing }) {
   globalThis.Module = {

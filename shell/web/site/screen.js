@@ -28,6 +28,12 @@ export function resizeCanvas(width, height) {
   for (const listener of resizeListeners) listener();
 }
 
+// The program's title, on the title line and the browser's tab.
+export function setTitle(title) {
+  document.title = title;
+  $('title').textContent = title;
+}
+
 export function showWindow() {
   $('starting').hidden = true;
   $('window').hidden = false;
