@@ -79,6 +79,25 @@ bool IsNewRecord(Application& app) {
   return moves < storedMoves;
 }
 
+namespace {
+
+// The record of the game just won, under the name in the field.
+void StoreRecord(Application& app, const NewRecordState& state, DialogWindow& dialog) {
+  std::string name = dialog.GetItemText(IDC_RECORD_NAME, kNameChars);
+  name.resize(std::min(name.find('\0'), name.size()));
+  // Never half a character, whatever the field gave.
+  name.resize(app.host.FitText(name, kNameChars));
+  const auto seconds = static_cast<uint32_t>(app.gamePanel->GetSeconds());
+  const auto moves = static_cast<uint32_t>(app.gamePanel->GetMoves());
+  if (auto key = OpenSettingsKey(app.host)) {
+    StoreString(*key, state.nameValue, name);
+    StoreNumber(*key, state.timeValue, seconds);
+    StoreNumber(*key, state.moveValue, moves);
+  }
+}
+
+}  // namespace
+
 bool NewRecordProc(Application& app, NewRecordState& state, DialogWindow& dialog, uint32_t message, uint32_t wParam,
                    int32_t) {
   if (message == WM_INITDIALOG) {
@@ -91,23 +110,21 @@ bool NewRecordProc(Application& app, NewRecordState& state, DialogWindow& dialog
     dialog.SetItemText(IDC_RECORD_PROMPT, "You have the fastest time for\n" + state.level +
                                               " level,\nplease enter your name:");
     auto key = OpenSettingsKey(app.host);
+    // The field takes no more than is kept, so that what the player sees is what is stored.
+    dialog.LimitText(IDC_RECORD_NAME, kNameChars);
     dialog.SetItemText(IDC_RECORD_NAME, ReadOrCreateName(app.host, key.get(), state.nameValue));
     return true;
   }
   if (message == WM_COMMAND && LoWord(wParam) == static_cast<uint32_t>(IDOK)) {
-    std::string name = dialog.GetItemText(IDC_RECORD_NAME, kNameChars);
-    name.resize(std::min(name.find('\0'), name.size()));
-    // Never half a character, whatever the field gave.
-    name.resize(app.host.FitText(name, kNameChars));
-    const auto seconds = static_cast<uint32_t>(app.gamePanel->GetSeconds());
-    const auto moves = static_cast<uint32_t>(app.gamePanel->GetMoves());
-    if (auto key = OpenSettingsKey(app.host)) {
-      StoreString(*key, state.nameValue, name);
-      StoreNumber(*key, state.timeValue, seconds);
-      StoreNumber(*key, state.moveValue, moves);
-    }
+    StoreRecord(app, state, dialog);
     dialog.EndDialog(0);
     RunBestTimesDialog(app);
+    return true;
+  }
+  // The session ends while the name is asked for (a browser tab closed or put away): the
+  // record is kept with the name typed so far; the dialog stays for a player who comes back.
+  if (message == WM_ENDSESSION && wParam != 0) {
+    StoreRecord(app, state, dialog);
     return true;
   }
   // Escape does nothing: OK is the only way out, and a beaten record is always replaced.

@@ -81,7 +81,9 @@ const char* Application::StoredPictureProblem() {
     if (pictures_.files->Exists(picturePath.data())) return kNotAPicture.data();
     return "the file may have been removed";
   }
-  if (!PictureIsLargeEnough(puzzlePicture->imageWidth, puzzlePicture->imageHeight)) return kTooSmall.data();
+  if (!PictureIsLargeEnough(puzzlePicture->imageWidth, puzzlePicture->imageHeight)) {
+    return TooSmallReason(*pictures_.files, picturePath.data()).data();
+  }
   return nullptr;
 }
 

@@ -106,6 +106,15 @@ inline bool PictureIsLargeEnough(int32_t width, int32_t height) {
   return width >= kSmallestPicture && height >= kSmallestPicture;
 }
 inline constexpr std::string_view kTooSmall = "the picture is smaller than 20 x 20 pixels, too small to cut into tiles";
+// A panorama: large enough, but made small enough for the screen its short side is too short.
+inline constexpr std::string_view kTooNarrow =
+    "the picture is too long and narrow for this screen: made small enough to fit, it would be less than 20 "
+    "pixels across, too small to cut into tiles";
+// Why a picture that came out too small to play is too small: itself, or its fit to the screen.
+inline std::string_view TooSmallReason(ImageFileDecoder& files, const char* path) {
+  const std::optional<ImageSize> natural = files.NaturalSize(path);
+  return natural && PictureIsLargeEnough(natural->width, natural->height) ? kTooNarrow : kTooSmall;
+}
 inline constexpr std::string_view kNotAPicture =
     "the file is damaged or not in a supported format (BMP, GIF, JPG, PNG, TGA, TIF, WMF)";
 

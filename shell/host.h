@@ -31,6 +31,13 @@ class DialogWindow {
  public:
   virtual ~DialogWindow() = default;
   virtual void SetItemText(int32_t id, std::string_view text) = 0;
+  // The edit control takes no more than maxBytes bytes of the program's text, whole
+  // characters only, as Win32's EM_LIMITTEXT counts an ANSI program's bytes; typing into a
+  // full field does nothing. A host whose controls can't hold more needs nothing here.
+  virtual void LimitText(int32_t id, size_t maxBytes) {
+    (void)id;
+    (void)maxBytes;
+  }
   // At most maxBytes bytes of the control's text, ending on a whole character.
   virtual std::string GetItemText(int32_t id, size_t maxBytes) = 0;
   // Ends the modal loop once the procedure returns; DialogBox answers result.

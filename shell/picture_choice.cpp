@@ -42,17 +42,22 @@ bool Application::ChooseCustomPicture() {
   const auto chosen = host.GetOpenFileName(PictureFileRequest());
   if (!chosen || chosen->empty() || chosen->find('\0') != std::string::npos) return false;
   // A path that doesn't fit the path buffer could not be stored whole: said, not ignored.
+  // Where the chooser gives a bare name (a browser's), only a shorter name helps.
   if (chosen->size() >= picturePath.size()) {
-    ShowMessage("Cannot change picture.\nIts path is longer than 255 bytes: move the file to a shorter path and "
-                "choose it again.",
+    const bool nameOnly = chosen->find_first_of("/\\") == std::string::npos;
+    ShowMessage(nameOnly ? "Cannot change picture.\nIts name is longer than 255 bytes: rename the file and choose it "
+                           "again."
+                         : "Cannot change picture.\nIts path is longer than 255 bytes: move the file to a shorter "
+                           "path and choose it again.",
                 "Change Picture Error", kExclamation);
     return false;
   }
   // Too few pixels for every grid the game offers: refused before it replaces anything.
   if (const auto size = pictures_.files->Probe(chosen->c_str());
       size && !PictureIsLargeEnough(size->width, size->height)) {
-    ShowMessage("Cannot change picture.\nThe picture is smaller than 20 x 20 pixels, too small to cut into tiles.",
-                "Change Picture Error", kExclamation);
+    std::string reason(TooSmallReason(*pictures_.files, chosen->c_str()));
+    reason[0] = static_cast<char>(reason[0] - 'a' + 'A');
+    ShowMessage("Cannot change picture.\n" + reason + ".", "Change Picture Error", kExclamation);
     return false;
   }
   if (!gamePanel->ChangePicture(PictureName::File(chosen->c_str()))) {
@@ -60,6 +65,9 @@ bool Application::ChooseCustomPicture() {
         "Cannot change picture.\nMake sure that the file is in a supported file format (BMP, GIF, JPG, PNG, TGA, "
         "TIF, WMF).",
         "Change Picture Error", kExclamation);
+    // The panel reset the game all the same: the board goes home on the screen too, not at
+    // the next input.
+    host.InvalidateClient(false);
     return false;
   }
   std::fill(picturePath.begin(), picturePath.end(), '\0');

@@ -7,6 +7,8 @@
 
 #include "app_support.h"
 #include "resources/resource_tables.h"
+#include "shell/pictures/downscale.h"
+#include "shell/pictures/fit.h"
 
 namespace puzzle {
 namespace {
@@ -359,6 +361,39 @@ TEST_F(CommandsTest, APictureTooSmallForTheLargestGridIsRefusedAndTheOldOneStays
   EXPECT_EQ(board().GetWidth(), 20);
 }
 
+// The panel resets the game when a file can't be used: the screen shows the board at
+// home at once, not at the next input.
+TEST_F(CommandsTest, AFileThatIsNoPictureLeavesTheResetBoardOnTheScreen) {
+  host.otherFiles.insert("/notes.txt");
+  host.Command(ID_GAME_NEW);
+  for (uint32_t key : {VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN}) host.PressKey(key);
+  ASSERT_GT(panel().GetMoves(), 0);
+  host.DeliverPaint();
+  host.fileChoices.push_back("/notes.txt");
+  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  ASSERT_EQ(host.messageBoxes.size(), 1u);
+  EXPECT_EQ(board().GetState(), StateIdle);
+  ASSERT_TRUE(host.DeliverPaint()) << "nothing asked for the reset board to be shown";
+  // What is on the screen now is what a fresh program shows for the same board.
+  puzzle::testing::BlockFont fresh;
+  HeadlessHost other(&fresh);
+  Application again(other);
+  ASSERT_EQ(again.Start(SW_SHOWNORMAL), std::nullopt);
+  other.DeliverPaint();
+  EXPECT_EQ(host.target.Backing().Pixels(), other.target.Backing().Pixels());
+}
+
+// A browser's chooser gives a file's name alone: only a shorter name helps there.
+TEST_F(CommandsTest, ANameTooLongForThePathSaysToRenameWhereThereIsNoFolder) {
+  const std::string tooLong(256, 'n');
+  host.pictureFiles[tooLong] = puzzle::testing::PatternImage(50, 50);
+  host.fileChoices.push_back(tooLong);
+  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  ASSERT_EQ(host.messageBoxes.size(), 1u);
+  EXPECT_EQ(host.messageBoxes[0].text,
+            "Cannot change picture.\nIts name is longer than 255 bytes: rename the file and choose it again.");
+}
+
 TEST_F(CommandsTest, DefaultPictureAgainResetsAndRepaintsAtTheSameSize) {
   host.Command(ID_GAME_NEW);
   host.Command(ID_OPTIONS_DEFAULT_PICTURE);
@@ -366,6 +401,65 @@ TEST_F(CommandsTest, DefaultPictureAgainResetsAndRepaintsAtTheSameSize) {
   EXPECT_EQ(host.clientWidth, 320);
   EXPECT_TRUE(host.IsChecked(ID_OPTIONS_DEFAULT_PICTURE));
   EXPECT_TRUE(host.DeliverPaint());
+}
+
+// Pictures fitted to a screen of 1280 x 1024 as the desktop and the browser fit them.
+class ScreenFittedFiles : public ImageFileDecoder {
+ public:
+  explicit ScreenFittedFiles(HeadlessHost& host) : host_(host) {}
+  std::optional<ImageSize> NaturalSize(const char* path) override {
+    auto it = host_.pictureFiles.find(path);
+    if (it == host_.pictureFiles.end()) return std::nullopt;
+    return ImageSize{it->second.width, it->second.height};
+  }
+  std::optional<ImageSize> Probe(const char* path) override {
+    const auto natural = NaturalSize(path);
+    if (!natural) return std::nullopt;
+    return FitWithin(*natural, LargestPictureFor({1280, 1024}));
+  }
+  std::optional<DecodedImage> Decode(const char* path) override {
+    const auto size = Probe(path);
+    if (!size) return std::nullopt;
+    return Downscale(host_.pictureFiles.at(path), *size);
+  }
+
+ private:
+  HeadlessHost& host_;
+};
+
+class ScreenFitTest : public AppTest {
+ protected:
+  void SetUp() override {
+    host.UseDecoder(&files);
+    Start();
+  }
+  ScreenFittedFiles files{host};
+};
+
+// A panorama is large enough, but shrunk to fit the screen its short side falls under
+// the smallest a grid can be cut from: it is refused with that reason, not as too small.
+TEST_F(ScreenFitTest, APanoramaTooNarrowOnceFittedIsRefusedForWhatItIs) {
+  host.pictureFiles["/wide.png"] = puzzle::testing::PatternImage(4000, 50);
+  host.pictureFiles["/tall.png"] = puzzle::testing::PatternImage(50, 4000);
+  host.pictureFiles["/tiny.png"] = puzzle::testing::PatternImage(19, 300);
+  host.pictureFiles["/broad.png"] = puzzle::testing::PatternImage(2000, 60);
+  host.fileChoices = {"/wide.png", "/tall.png", "/tiny.png"};
+  for (int i = 0; i < 3; ++i) host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  ASSERT_EQ(host.messageBoxes.size(), 3u);
+  const std::string narrow =
+      "Cannot change picture.\nThe picture is too long and narrow for this screen: made small enough to fit, it "
+      "would be less than 20 pixels across, too small to cut into tiles.";
+  EXPECT_EQ(host.messageBoxes[0].text, narrow);
+  EXPECT_EQ(host.messageBoxes[1].text, narrow);
+  EXPECT_EQ(host.messageBoxes[2].text,
+            "Cannot change picture.\nThe picture is smaller than 20 x 20 pixels, too small to cut into tiles.");
+  EXPECT_TRUE(host.IsChecked(ID_OPTIONS_DEFAULT_PICTURE));
+  // One that keeps 20 pixels once fitted plays, as wide as the screen allows.
+  host.fileChoices = {"/broad.png"};
+  host.Command(ID_OPTIONS_CUSTOM_PICTURE);
+  EXPECT_EQ(host.messageBoxes.size(), 3u);
+  EXPECT_TRUE(host.IsChecked(ID_OPTIONS_CUSTOM_PICTURE));
+  EXPECT_EQ(board().GetWidth(), LargestPictureFor({1280, 1024}).width);
 }
 
 }  // namespace

@@ -1304,6 +1304,8 @@ TEST_F(PixbufDecoderTest, PicturesLargerThanTheLargestAreScaledDownKeepingTheirS
   for (const fs::path& file : files) {
     SCOPED_TRACE(file.filename().string());
     EXPECT_EQ(decoder.Probe(file.c_str()), (ImageSize{60, 45}));
+    // Why a fitted picture came out small: its own size is still known.
+    EXPECT_EQ(decoder.NaturalSize(file.c_str()), (ImageSize{w, h}));
     StderrCapture capture;
     const std::optional<DecodedImage> image = decoder.Decode(file.c_str());
     EXPECT_EQ(capture.Finish(), "");

@@ -68,6 +68,36 @@ TEST_F(RecordsTest, NamesAreCutAtTheLastWholeCharacterThatFitsFourteenBytes) {
   EXPECT_EQ(host.dialogs[1].initialTexts.at(IDC_NAME_BEGINNER), "José Ångstr");
 }
 
+TEST_F(RecordsTest, TheNameFieldTakesNoMoreThanTheFourteenBytesThatAreKept) {
+  // What the player sees in the field is what Best Times shows afterwards.
+  host.dialogScripts[IDD_NEW_RECORD].push_back(
+      {DialogStep::Type(IDC_RECORD_NAME, "Zoë Łukasz 日本語"),
+       DialogStep::Run([this] { EXPECT_EQ(host.dialogs[0].texts.at(IDC_RECORD_NAME), "Zoë Łukasz "); }),
+       DialogStep::Press(IDOK)});
+  Win();
+  EXPECT_EQ(host.dialogs[0].limits.at(IDC_RECORD_NAME), 14u);
+  EXPECT_EQ(StoredText("nameBeginner"), std::string("Zoë Łukasz ") + '\0');
+  EXPECT_EQ(host.dialogs[1].initialTexts.at(IDC_NAME_BEGINNER), "Zoë Łukasz ");
+}
+
+// A browser tab closed, reloaded or discarded while the name is asked for: the record is
+// kept with the name typed so far, and OK afterwards stores the name finished.
+TEST_F(RecordsTest, TheEndOfTheSessionKeepsTheRecordWithTheNameTypedSoFar) {
+  host.dialogScripts[IDD_NEW_RECORD].push_back(
+      {DialogStep::Type(IDC_RECORD_NAME, "Tes"), DialogStep::Send(WM_ENDSESSION, 1),
+       DialogStep::Run([this] {
+         EXPECT_FALSE(host.dialogs[0].ended) << "the dialog waits for a player who comes back";
+         EXPECT_EQ(StoredText("nameBeginner"), std::string("Tes") + '\0');
+         EXPECT_EQ(StoredNumber("timeBeginner"), 5u);
+         EXPECT_EQ(StoredNumber("moveBeginner"), 1u);
+       }),
+       DialogStep::Type(IDC_RECORD_NAME, "Tess"), DialogStep::Press(IDOK)});
+  Win();
+  EXPECT_EQ(StoredText("nameBeginner"), std::string("Tess") + '\0');
+  ASSERT_EQ(host.dialogs.size(), 2u);
+  EXPECT_EQ(host.dialogs[1].templateId, IDD_BEST_TIMES);
+}
+
 TEST_F(RecordsTest, StoredNamesTooLongForTheBufferShowOnlyWholeCharacters) {
   // Never written by the game, but a hand-edited file may hold them: the buffer's fourteen
   // bytes end in the middle of a character.

@@ -24,6 +24,29 @@ TEST(Utf8Test, ATextIsCutAtTheLastWholeCharacterThatFits) {
   EXPECT_EQ(name.substr(0, utf8::Fit(name, 14)), "José Ångstr");
 }
 
+// A field that takes fourteen bytes, as the New Record name does.
+TEST(Utf8Test, AFullFieldTakesNoMoreAndAPasteIntoItIsCutToWholeCharacters) {
+  // Typing at the end of a full field does nothing; the caret stays after what was kept.
+  utf8::Edit edit = utf8::FitEdit("Zoë Łukasz ", "Zoë Łukasz 日", 14);
+  EXPECT_EQ(edit.text, "Zoë Łukasz ");
+  EXPECT_EQ(edit.caret, edit.text.size());
+  // A whole name pasted over the field: as much of it as fits, in whole characters.
+  edit = utf8::FitEdit("Anonymous", "Zoë Łukasz 日本語", 14);
+  EXPECT_EQ(edit.text, "Zoë Łukasz ");
+  EXPECT_EQ(utf8::FitEdit("", "ééééééééééééééé", 14).text, "ééééééé");
+  // Typed in the middle: the text either side stays, the typed character is what goes.
+  edit = utf8::FitEdit("abcdefghijklmn", "abcdefgXhijklmn", 14);
+  EXPECT_EQ(edit.text, "abcdefghijklmn");
+  EXPECT_EQ(edit.caret, 7u);
+  edit = utf8::FitEdit("abcdefghijkl", "abcdefgéXhijkl", 14);
+  EXPECT_EQ(edit.text, "abcdefgéhijkl");
+  EXPECT_EQ(edit.caret, 9u);
+  // What fits is taken as it is; a text too long before the change is cut from its end.
+  EXPECT_EQ(utf8::FitEdit("abc", "abcd", 14).text, "abcd");
+  EXPECT_EQ(utf8::FitEdit("", "a very long name indeed", 14).text, "a very long na");
+  EXPECT_EQ(utf8::FitEdit("ääääääääääääääää", "ääääääääääääääää!", 14).text, "äääääää");
+}
+
 TEST(Utf8Test, BrokenBytesCountAsCharactersOfTheirOwnWhenCutting) {
   // Stray continuation bytes and a lead byte without its continuation: cut where asked.
   EXPECT_EQ(utf8::Fit("ab\x80\x80\x80\x80\x80", 4), 4u);

@@ -93,6 +93,9 @@ class ImageFileDecoder {
   // The size Decode will give, from as little of the file as tells it (its header);
   // nothing when Decode surely gives nothing.
   virtual std::optional<ImageSize> Probe(const char* path) = 0;
+  // The picture's own size, before a decoder that fits pictures to the screen makes it
+  // smaller: why a picture came out too small to play.
+  virtual std::optional<ImageSize> NaturalSize(const char* path) { return Probe(path); }
   // Nothing when the file can't be read, is no picture it knows, or is too large.
   virtual std::optional<DecodedImage> Decode(const char* path) = 0;
   // Whether anything is at the path, picture or not: a file that can't be decoded but is

@@ -15,6 +15,8 @@ inline constexpr uint32_t WM_PAINT = 0x000F;
 inline constexpr uint32_t WM_CLOSE = 0x0010;
 inline constexpr uint32_t WM_QUIT = 0x0012;
 inline constexpr uint32_t WM_ERASEBKGND = 0x0014;
+// The session ends (wParam TRUE): a browser tab closed, reloaded or put away.
+inline constexpr uint32_t WM_ENDSESSION = 0x0016;
 inline constexpr uint32_t WM_SETCURSOR = 0x0020;
 inline constexpr uint32_t WM_KEYDOWN = 0x0100;
 inline constexpr uint32_t WM_KEYUP = 0x0101;

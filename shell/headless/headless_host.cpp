@@ -72,6 +72,7 @@ class ScriptedDialog : public DialogWindow {
  public:
   explicit ScriptedDialog(DialogRecord& record) : record_(record) {}
   void SetItemText(int32_t id, std::string_view text) override { record_.texts[id] = std::string(text); }
+  void LimitText(int32_t id, size_t maxBytes) override { record_.limits[id] = maxBytes; }
   std::string GetItemText(int32_t id, size_t maxBytes) override {
     const std::string& text = record_.texts[id];
     return text.substr(0, utf8::Fit(text, maxBytes));
@@ -339,8 +340,16 @@ intptr_t HeadlessHost::DialogBox(int32_t templateId, DialogProcedure procedure) 
   for (const DialogStep& step : script) {
     if (record.ended) break;
     switch (step.kind) {
-      case DialogStep::Kind::Type:
-        record.texts[step.id] = step.text;
+      case DialogStep::Kind::Type: {
+        // As a player types over the whole field: a limited field takes what fits.
+        const auto limit = record.limits.find(step.id);
+        record.texts[step.id] = limit == record.limits.end()
+                                    ? step.text
+                                    : utf8::FitEdit(record.texts[step.id], step.text, limit->second).text;
+        break;
+      }
+      case DialogStep::Kind::Message:
+        send(step.message, static_cast<uint32_t>(step.id), 0);
         break;
       case DialogStep::Kind::Command:
         send(WM_COMMAND, static_cast<uint32_t>(step.id), 0);

@@ -37,7 +37,7 @@ class MemoryRegistry {
 // One step of a scripted dialog: fill a field, press a button, move or click the mouse,
 // ask for a paint, tick a timer, or anything else.
 struct DialogStep {
-  enum class Kind { Type, Command, Mouse, Paint, Tick, Run };
+  enum class Kind { Type, Command, Mouse, Paint, Tick, Run, Message };
   Kind kind = Kind::Command;
   int32_t id = 0;
   std::string text;
@@ -63,6 +63,12 @@ struct DialogStep {
     return step;
   }
   static DialogStep Paint() { return Make(Kind::Paint); }
+  // Any other message to the dialog's procedure, with its wParam.
+  static DialogStep Send(uint32_t message, uint32_t wParam) {
+    DialogStep step = Make(Kind::Message, static_cast<int32_t>(wParam));
+    step.message = message;
+    return step;
+  }
   static DialogStep Tick(uint32_t timer) { return Make(Kind::Tick, static_cast<int32_t>(timer)); }
   static DialogStep Run(std::function<void()> what) {
     DialogStep step = Make(Kind::Run);
@@ -76,6 +82,7 @@ struct DialogRecord {
   int32_t templateId = 0;
   std::map<int32_t, std::string> initialTexts;  // right after WM_INITDIALOG
   std::map<int32_t, std::string> texts;         // when it ended
+  std::map<int32_t, size_t> limits;             // the bytes each limited field takes
   std::vector<CursorShape> cursors;
   std::vector<std::string> drawnTexts;
   intptr_t result = 0;

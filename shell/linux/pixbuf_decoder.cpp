@@ -386,6 +386,12 @@ std::optional<DecodedImage> DecodeWithLoader(Opened& opened, ImageSize largest) 
 }  // namespace
 
 std::optional<ImageSize> PixbufDecoder::Probe(const char* path) {
+  const std::optional<ImageSize> natural = NaturalSize(path);
+  if (!natural) return std::nullopt;
+  return FitWithin(*natural, largest_);
+}
+
+std::optional<ImageSize> PixbufDecoder::NaturalSize(const char* path) {
   if (path == nullptr) return std::nullopt;
   Opened opened(path);
   if (!opened.Start()) return std::nullopt;
@@ -423,7 +429,7 @@ std::optional<ImageSize> PixbufDecoder::Probe(const char* path) {
     }
   }
   if (!size || !SurfaceSizeAllowed(size->width, size->height)) return std::nullopt;
-  return FitWithin(Oriented(*size, orientation), largest_);
+  return Oriented(*size, orientation);
 }
 
 std::optional<DecodedImage> PixbufDecoder::Decode(const char* path) {

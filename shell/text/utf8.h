@@ -4,6 +4,7 @@
 // headless host): where a character ends, where a text may be cut, and how bytes that are
 // no UTF-8 are shown. The program itself treats its texts as bytes.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -70,6 +71,41 @@ inline size_t Fit(std::string_view text, size_t maxBytes) {
     }
   }
   return end;
+}
+
+// An edit's text after a change, kept to maxBytes: what the change kept from before (the
+// text ahead of the change and after it) stays, and of what it put in, as much as fits in
+// whole characters - a full field takes no more typing, and a paste into it is cut.
+// caret is where the inserted text ends.
+struct Edit {
+  std::string text;
+  size_t caret = 0;
+};
+
+inline Edit FitEdit(std::string_view before, std::string_view after, size_t maxBytes) {
+  if (after.size() <= maxBytes) return Edit{std::string(after), after.size()};
+  size_t head = 0;
+  while (head < before.size() && head < after.size() && before[head] == after[head]) ++head;
+  // Never in the middle of a character: the shared head ends on a whole one.
+  while (head > 0 && head < after.size() && IsContinuation(static_cast<unsigned char>(after[head]))) --head;
+  size_t tail = 0;
+  while (tail < before.size() - head && tail < after.size() - head &&
+         before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
+    ++tail;
+  }
+  while (tail > 0 && IsContinuation(static_cast<unsigned char>(after[after.size() - tail]))) --tail;
+  const std::string_view kept = after.substr(0, head);
+  const std::string_view rest = after.substr(after.size() - tail);
+  std::string_view inserted = after.substr(head, after.size() - head - tail);
+  const size_t room = kept.size() + rest.size() < maxBytes ? maxBytes - kept.size() - rest.size() : 0;
+  inserted = inserted.substr(0, Fit(inserted, room));
+  Edit edit{std::string(kept).append(inserted), 0};
+  edit.caret = edit.text.size();
+  edit.text.append(rest);
+  // What was there before the change was too long already: cut from the end.
+  if (edit.text.size() > maxBytes) edit.text.resize(Fit(edit.text, maxBytes));
+  edit.caret = std::min(edit.caret, edit.text.size());
+  return edit;
 }
 
 // The text with every maximal run of bytes that begins no character replaced by U+FFFD,

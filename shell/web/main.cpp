@@ -12,12 +12,16 @@
 
 namespace {
 puzzle::Application* running = nullptr;
+puzzle::WebHost* runningHost = nullptr;
 }  // namespace
 
-// The page calls this when the tab is hidden or closed: what Exit would store is stored.
-// It only ever runs between two of the program's events.
+// The page calls this when the tab is hidden or closed: what Exit would store is stored,
+// and an open dialog keeps what it holds (a record whose name is being asked for). It only
+// ever runs between two of the program's events.
 extern "C" EMSCRIPTEN_KEEPALIVE void web_save_settings() {
-  if (running != nullptr && running->gamePanel) puzzle::SaveSettings(*running);
+  if (running == nullptr || !running->gamePanel) return;
+  puzzle::SaveSettings(*running);
+  if (runningHost != nullptr) runningHost->EndSession();
 }
 
 // Where the board is on the client area (left, top, right, bottom), for the page to tell a
@@ -40,8 +44,10 @@ int main() {
   puzzle::WebHost host;
   puzzle::Application game(host);
   running = &game;
+  runningHost = &host;
   const int32_t exitCode = game.WinMain(puzzle::SW_SHOWNORMAL);
   running = nullptr;
+  runningHost = nullptr;
   puzzle::page::Ended(exitCode);
   return exitCode;
 }

@@ -1,5 +1,6 @@
 #include "shell/web/page_calls.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -69,6 +70,9 @@ EM_JS(char*, js_control_text, (int token, int id), {
   if (buffer) stringToUTF8(text, buffer, size);
   return buffer;
 });
+EM_JS(void, js_limit_control_text, (int token, int id, int maxBytes), {
+  Module.page.limitControlText(token, id, maxBytes);
+});
 EM_JS(void, js_set_dialog_cursor, (int token, int hand), { Module.page.setDialogCursor(token, !!hand); });
 EM_JS(void, js_clear_dialog_drawing, (int token), { Module.page.clearDialogDrawing(token); });
 EM_JS(void, js_draw_dialog_text, (int token, int x, int y, const char* text, int length, int underline, int bold,
@@ -125,8 +129,8 @@ EM_JS(char*, js_read_stored, (const char* key, int length), {
   if (buffer) stringToUTF8(text, buffer, size);
   return buffer;
 });
-EM_JS(int, js_write_stored, (const char* key, int keyLength, const char* value, int valueLength), {
-  return Module.page.writeStored(UTF8ToString(key, keyLength), UTF8ToString(value, valueLength)) ? 1 : 0;
+EM_JS(void, js_write_stored_together, (const char* text, int length), {
+  Module.page.writeStoredTogether(UTF8ToString(text, length));
 });
 EM_JS(uint8_t*, js_font_file, (int32_t* size), {
   const bytes = Module.page.fontFile();
@@ -219,6 +223,9 @@ void SetControlText(int32_t token, int32_t id, std::string_view text) {
   js_set_control_text(token, id, text.data(), Length(text));
 }
 std::string ControlText(int32_t token, int32_t id) { return Take(js_control_text(token, id)); }
+void LimitControlText(int32_t token, int32_t id, size_t maxBytes) {
+  js_limit_control_text(token, id, static_cast<int>(std::min<size_t>(maxBytes, 0x7FFFFFFF)));
+}
 void SetDialogCursor(int32_t token, bool hand) { js_set_dialog_cursor(token, hand ? 1 : 0); }
 void ClearDialogDrawing(int32_t token) { js_clear_dialog_drawing(token); }
 void DrawDialogText(int32_t token, int32_t x, int32_t y, std::string_view text, bool underline, bool bold,
@@ -273,8 +280,11 @@ std::optional<std::string> ReadStored(std::string_view key) {
   return Take(text);
 }
 
-bool WriteStored(std::string_view key, std::string_view value) {
-  return js_write_stored(key.data(), Length(key), value.data(), Length(value)) != 0;
+void WriteStoredTogether(const std::vector<std::pair<std::string, std::string>>& entries) {
+  // Entry names and their "type:hex" texts hold no line breaks: one a line, name then text.
+  std::string text;
+  for (const auto& [key, value] : entries) text.append(key).append("\n").append(value).append("\n");
+  js_write_stored_together(text.data(), Length(text));
 }
 
 std::vector<uint8_t> FontFile() {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // What the browser host asks of its page (site/*.js): the page owns the canvas, the
@@ -58,6 +59,8 @@ void AddControl(int32_t token, int32_t kind, int32_t id, int32_t x, int32_t y, i
 void ShowDialog(int32_t token);
 void CloseDialog(int32_t token);
 void SetControlText(int32_t token, int32_t id, std::string_view text);
+// A field that takes no more than maxBytes bytes of UTF-8, whole characters only.
+void LimitControlText(int32_t token, int32_t id, size_t maxBytes);
 std::string ControlText(int32_t token, int32_t id);
 void SetDialogCursor(int32_t token, bool hand);
 void ClearDialogDrawing(int32_t token);
@@ -76,10 +79,12 @@ bool ProbePicture(const char* name, int32_t& width, int32_t& height);
 bool DecodePicture(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height,
                    bool& opaque, std::vector<uint32_t>& rgba);
 
-// Storage: one entry for each value; text "type:hex bytes". False when storage can't be had.
+// Storage: one entry for each value; text "type:hex bytes".
 bool StorageAvailable();
 std::optional<std::string> ReadStored(std::string_view key);
-bool WriteStored(std::string_view key, std::string_view value);
+// Values that belong together (one settings key's), stored all or none: where storage
+// fails they are kept for the session instead, and the player is told once.
+void WriteStoredTogether(const std::vector<std::pair<std::string, std::string>>& entries);
 
 // The font file the tile numbers are written with, fetched by the page before start.
 std::vector<uint8_t> FontFile();

@@ -94,18 +94,24 @@ void WebPictureFiles::MeasureRoom() {
 std::optional<ImageSize> WebPictureFiles::Probe(const char* path) {
   MeasureRoom();
   probed_ = path;
+  const std::optional<ImageSize> natural = NaturalSize(path);
+  if (!natural) return std::nullopt;
+  return FitWithin(*natural, largest_);
+}
+
+std::optional<ImageSize> WebPictureFiles::NaturalSize(const char* path) {
   int32_t width = 0;
   int32_t height = 0;
   if (page::ProbePicture(path, width, height)) {
     if (!SurfaceSizeAllowed(width, height)) return std::nullopt;
-    return FitWithin(ImageSize{width, height}, largest_);
+    return ImageSize{width, height};
   }
   // Targa has no signature: only what the page's decoders don't know is tried as one.
   const auto bytes = page::PictureBytes(path);
   if (!bytes) return std::nullopt;
   const auto size = TargaSize(bytes->data(), bytes->size());
   if (!size || !SurfaceSizeAllowed(size->width, size->height)) return std::nullopt;
-  return FitWithin(*size, largest_);
+  return *size;
 }
 
 bool WebPictureFiles::Exists(const char* path) { return page::PictureBytes(path).has_value(); }
@@ -166,6 +172,7 @@ class WebHost::Dialog : public DialogWindow {
   void SetItemText(int32_t id, std::string_view text) override {
     page::SetControlText(token_, id, utf8::ReplaceBroken(text));
   }
+  void LimitText(int32_t id, size_t maxBytes) override { page::LimitControlText(token_, id, maxBytes); }
   std::string GetItemText(int32_t id, size_t maxBytes) override {
     std::string text = page::ControlText(token_, id);
     text.resize(utf8::Fit(text, maxBytes));
@@ -406,6 +413,13 @@ bool WebHost::KillTimer(uint32_t id) {
   if (timers_.erase(id) == 0) return false;
   page::StopTimer(id);
   return true;
+}
+
+void WebHost::EndSession() {
+  // A dialog's procedure may end its dialog meanwhile; the list is taken first.
+  std::vector<Dialog*> open;
+  for (const auto& [token, dialog] : dialogs_) open.push_back(dialog);
+  for (Dialog* dialog : open) dialog->Send(WM_ENDSESSION, 1, 0);
 }
 
 void WebHost::MessageBeep(uint32_t) { page::Beep(); }

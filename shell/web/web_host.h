@@ -20,6 +20,7 @@ namespace puzzle {
 class WebPictureFiles : public ImageFileDecoder {
  public:
   std::optional<ImageSize> Probe(const char* path) override;
+  std::optional<ImageSize> NaturalSize(const char* path) override;
   std::optional<DecodedImage> Decode(const char* path) override;
   // Whether the page keeps bytes under that name, a picture or not.
   bool Exists(const char* path) override;
@@ -78,6 +79,9 @@ class WebHost : public Host {
 
   // Pixels handed to the canvas since the start.
   uint64_t PresentedPixels() const { return presentedPixels_; }
+  // The page is going away (closed, reloaded, put in the background): every open dialog
+  // hears WM_ENDSESSION, so that what it holds is kept.
+  void EndSession();
 
  private:
   class Dialog;

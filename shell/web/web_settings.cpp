@@ -60,13 +60,24 @@ std::string WebSettingsKey::EntryName(std::string_view name) const {
   return entry;
 }
 
+WebSettingsKey::~WebSettingsKey() {
+  if (!pending_.empty()) page::WriteStoredTogether(pending_);
+}
+
+std::optional<std::string> WebSettingsKey::Read(const std::string& entry) const {
+  for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) {
+    if (it->first == entry) return it->second;
+  }
+  return page::ReadStored(entry);
+}
+
 // A damaged entry still exists: the program then keeps its default without storing it over
 // what is there.
-bool WebSettingsKey::ValueExists(std::string_view name) { return page::ReadStored(EntryName(name)).has_value(); }
+bool WebSettingsKey::ValueExists(std::string_view name) { return Read(EntryName(name)).has_value(); }
 
 int32_t WebSettingsKey::QueryValue(std::string_view name, uint32_t* type, uint8_t* data, uint32_t* size) {
   if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
-  const auto text = page::ReadStored(EntryName(name));
+  const auto text = Read(EntryName(name));
   uint32_t storedType = 0;
   std::string bytes;
   if (!text || !Decode(*text, storedType, bytes)) return ERROR_FILE_NOT_FOUND;
@@ -88,7 +99,16 @@ int32_t WebSettingsKey::QueryValue(std::string_view name, uint32_t* type, uint8_
 
 int32_t WebSettingsKey::SetValue(std::string_view name, uint32_t type, const uint8_t* data, uint32_t size) {
   if ((data == nullptr && size > 0) || name.empty() || size > kLongestValue) return ERROR_INVALID_PARAMETER;
-  return page::WriteStored(EntryName(name), Encode(type, data, size)) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+  std::string entry = EntryName(name);
+  std::string text = Encode(type, data, size);
+  for (auto& [pendingEntry, pendingText] : pending_) {
+    if (pendingEntry == entry) {
+      pendingText = std::move(text);
+      return ERROR_SUCCESS;
+    }
+  }
+  pending_.emplace_back(std::move(entry), std::move(text));
+  return ERROR_SUCCESS;
 }
 
 }  // namespace puzzle

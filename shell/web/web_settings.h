@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "shell/host.h"
 
@@ -11,10 +14,15 @@ namespace puzzle {
 // key's path and the value's name (without case, as the registry compares names), holding
 // its type and bytes. A tab writes only the values it stores, so two tabs at once keep
 // each other's records. A damaged entry exists but can't be read, and stays as it is until
-// the program stores that value again.
+// the program stores that value again. What is stored while the key is open lands when it
+// is closed, all together or (storage full or refused) not at all: no value is ever kept
+// without the ones it goes with (a picture's flag without its path).
 class WebSettingsKey : public RegistryKey {
  public:
   explicit WebSettingsKey(std::string_view path) : prefix_(std::string(path) + "\\") {}
+  ~WebSettingsKey() override;
+  WebSettingsKey(const WebSettingsKey&) = delete;
+  WebSettingsKey& operator=(const WebSettingsKey&) = delete;
 
   bool ValueExists(std::string_view name) override;
   int32_t QueryValue(std::string_view name, uint32_t* type, uint8_t* data, uint32_t* size) override;
@@ -26,7 +34,10 @@ class WebSettingsKey : public RegistryKey {
 
  private:
   std::string EntryName(std::string_view name) const;
+  // The stored text of an entry: what this key stores, else what storage has.
+  std::optional<std::string> Read(const std::string& entry) const;
   std::string prefix_;
+  std::vector<std::pair<std::string, std::string>> pending_;
 };
 
 }  // namespace puzzle

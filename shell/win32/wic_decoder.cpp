@@ -248,6 +248,12 @@ std::optional<std::pair<std::wstring, std::vector<uint8_t>>> OpenPicture(const c
 }  // namespace
 
 std::optional<ImageSize> PictureDecoder::Probe(const char* path) {
+  const std::optional<ImageSize> natural = NaturalSize(path);
+  if (!natural) return std::nullopt;
+  return FitWithin(*natural, largest_);
+}
+
+std::optional<ImageSize> PictureDecoder::NaturalSize(const char* path) {
   auto opened = OpenPicture(path);
   if (!opened) return std::nullopt;
   const std::wstring& wide = opened->first;
@@ -271,7 +277,7 @@ std::optional<ImageSize> PictureDecoder::Probe(const char* path) {
       break;
   }
   if (!size || !SurfaceSizeAllowed(size->width, size->height)) return std::nullopt;
-  return FitWithin(Oriented(*size, orientation), largest_);
+  return Oriented(*size, orientation);
 }
 
 std::optional<DecodedImage> PictureDecoder::Decode(const char* path) {

@@ -26,6 +26,7 @@ class PictureDecoder : public ImageFileDecoder {
   ImageSize LargestPicture() const { return largest_; }
 
   std::optional<ImageSize> Probe(const char* path) override;
+  std::optional<ImageSize> NaturalSize(const char* path) override;
   std::optional<DecodedImage> Decode(const char* path) override;
   bool Exists(const char* path) override;
 

@@ -1,7 +1,9 @@
 #include "shell/win32/win32_host.h"
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <vector>
 
 #include "shell/pictures/fit.h"
@@ -27,6 +29,16 @@ class TemplateDialog : public DialogWindow {
 
   void SetItemText(int32_t id, std::string_view text) override {
     SetDlgItemTextW(window_, id, win32::Wide(text).c_str());
+    if (auto limit = limits_.find(id); limit != limits_.end()) limit->second.before = std::string(text);
+  }
+  // Counted in the program's UTF-8 bytes: EM_LIMITTEXT would count the control's UTF-16
+  // units. Each change is cut to what fits when the field reports it.
+  void LimitText(int32_t id, size_t maxBytes) override { limits_[id] = Limit{maxBytes, ItemText(id)}; }
+  std::string ItemText(int32_t id) {
+    const int length = GetWindowTextLengthW(GetDlgItem(window_, id));
+    std::vector<wchar_t> buffer(static_cast<size_t>(std::max(length, 0)) + 1, L'\0');
+    const UINT got = GetDlgItemTextW(window_, id, buffer.data(), static_cast<int>(buffer.size()));
+    return win32::Utf8(std::wstring_view(buffer.data(), std::min<size_t>(got, buffer.size())));
   }
   std::string GetItemText(int32_t id, size_t maxBytes) override {
     // Every character is at least one byte: this many wide characters are always enough.
@@ -79,7 +91,27 @@ class TemplateDialog : public DialogWindow {
   }
 
  private:
+  // A limited field's change cut to what fits; the field then reports the cut text again.
+  void KeepToLimit(int32_t id) {
+    auto found = limits_.find(id);
+    if (found == limits_.end() || fitting_) return;
+    Limit& limit = found->second;
+    const std::string after = ItemText(id);
+    if (after.size() <= limit.maxBytes) {
+      limit.before = after;
+      return;
+    }
+    const utf8::Edit fitted = utf8::FitEdit(limit.before, after, limit.maxBytes);
+    fitting_ = true;
+    SetDlgItemTextW(window_, id, win32::Wide(fitted.text).c_str());
+    fitting_ = false;
+    const auto caret = static_cast<WPARAM>(win32::Wide(fitted.text.substr(0, fitted.caret)).size());
+    SendDlgItemMessageW(window_, id, EM_SETSEL, caret, static_cast<LPARAM>(caret));
+    limit.before = fitted.text;
+  }
+
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && HIWORD(wParam) == EN_CHANGE) KeepToLimit(LOWORD(wParam));
     switch (message) {
       case WM_INITDIALOG:
       case WM_COMMAND:
@@ -136,9 +168,17 @@ class TemplateDialog : public DialogWindow {
   }
 
   HINSTANCE instance_;
+  // A field's byte limit, and its text before the change being made.
+  struct Limit {
+    size_t maxBytes = 0;
+    std::string before;
+  };
+
   DialogProcedure procedure_;
   HWND window_ = nullptr;
   HDC paintDc_ = nullptr;
+  std::map<int32_t, Limit> limits_;
+  bool fitting_ = false;
 };
 
 // The file of the help engine's request: beside the program when it is there, so that

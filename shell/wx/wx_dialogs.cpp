@@ -1,6 +1,7 @@
 #include "shell/wx/wx_dialogs.h"
 
 #include <map>
+#include <string>
 
 #include <wx/button.h>
 #include <wx/dcclient.h>
@@ -11,6 +12,7 @@
 
 #include "shell/wx/wx_modal.h"
 #include "shell/wx/wx_resources.h"
+#include "shell/text/utf8.h"
 #include "toolkit/platform_codes.h"
 
 namespace puzzle {
@@ -68,9 +70,29 @@ class TemplateDialog : public wxDialog, public DialogWindow {
     wxWindow* control = FindWindow(kFirstControlId + id);
     if (auto* edit = dynamic_cast<wxTextCtrl*>(control)) {
       edit->ChangeValue(FromProgramText(text));
+      if (auto limit = limits_.find(id); limit != limits_.end()) limit->second.before = std::string(text);
     } else if (control != nullptr) {
       control->SetLabel(FromProgramText(text));
     }
+  }
+  void LimitText(int32_t id, size_t maxBytes) override {
+    auto* edit = dynamic_cast<wxTextCtrl*>(FindWindow(kFirstControlId + id));
+    if (edit == nullptr) return;
+    limits_[id] = Limit{maxBytes, ToProgramText(edit->GetValue(), std::string::npos)};
+    // Counted in the program's UTF-8 bytes, not in characters: a change is cut to what fits.
+    edit->Bind(wxEVT_TEXT, [this, edit, id](wxCommandEvent& event) {
+      Limit& limit = limits_[id];
+      const std::string after = ToProgramText(edit->GetValue(), std::string::npos);
+      event.Skip();
+      if (after.size() <= limit.maxBytes) {
+        limit.before = after;
+        return;
+      }
+      const utf8::Edit fitted = utf8::FitEdit(limit.before, after, limit.maxBytes);
+      edit->ChangeValue(FromProgramText(fitted.text));
+      edit->SetInsertionPoint(static_cast<long>(FromProgramText(fitted.text.substr(0, fitted.caret)).length()));
+      limit.before = fitted.text;
+    });
   }
   std::string GetItemText(int32_t id, size_t maxChars) override {
     wxWindow* control = FindWindow(kFirstControlId + id);
@@ -203,8 +225,15 @@ class TemplateDialog : public wxDialog, public DialogWindow {
          MakeLParam(static_cast<uint32_t>(at.x), static_cast<uint32_t>(at.y)));
   }
 
+  // A field's byte limit, and its text before the change being made.
+  struct Limit {
+    size_t maxBytes = 0;
+    std::string before;
+  };
+
   const DialogSpec& spec_;
   DialogProcedure procedure_;
+  std::map<int32_t, Limit> limits_;
   wxTextCtrl* first_ = nullptr;
   int32_t defaultButton_ = 0;
   wxDC* paintDc_ = nullptr;

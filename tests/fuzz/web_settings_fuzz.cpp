@@ -1,7 +1,8 @@
 // The browser's settings entries: whatever text stands in an entry (another tab, an older
 // version, a damaged profile), reading it never writes past the buffer given, a value has
 // one type and one length however it is asked for, a damaged entry reads as unreadable and
-// stays as it was, and a value written reads back exactly as written.
+// stays as it was, and a value written reads back exactly as written, before the key
+// closes and from storage after.
 //
 // Input: a byte for the size of the read buffer, a byte for the length of the name, the
 // name, four bytes of the type written, then the text of the entry (its first half) and
@@ -9,6 +10,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,9 +34,8 @@ std::optional<std::string> ReadStored(std::string_view key) {
   if (found == storage.end()) return std::nullopt;
   return found->second;
 }
-bool WriteStored(std::string_view key, std::string_view value) {
-  storage[std::string(key)] = std::string(value);
-  return true;
+void WriteStoredTogether(const std::vector<std::pair<std::string, std::string>>& entries) {
+  for (const auto& [key, value] : entries) storage[key] = value;
 }
 }  // namespace puzzle::page
 
@@ -50,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string entry(rest.begin(), rest.begin() + static_cast<ptrdiff_t>(rest.size() / 2));
   const std::vector<uint8_t> written(rest.begin() + static_cast<ptrdiff_t>(rest.size() / 2), rest.end());
 
-  WebSettingsKey key("Software\\brindlewick\\brindlewick Puzzle");
+  auto open = std::make_unique<WebSettingsKey>("Software\\brindlewick\\brindlewick Puzzle");
+  WebSettingsKey& key = *open;
   std::string folded;
   for (char c : name) folded += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   const std::string stored = "Software\\brindlewick\\brindlewick Puzzle\\" + folded;
@@ -101,5 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(key.QueryValue(name, &backType, back.data(), &backSize) == ERROR_SUCCESS);
   FUZZ_CHECK(backType == type && backSize == written.size());
   FUZZ_CHECK(written.empty() || std::memcmp(back.data(), written.data(), written.size()) == 0);
+  // Stored when the key closes, and read back from storage then as it was written.
+  open.reset();
+  FUZZ_CHECK(storage[stored] == WebSettingsKey::Encode(type, written.data(), static_cast<uint32_t>(written.size())));
   return 0;
 }

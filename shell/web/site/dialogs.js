@@ -430,8 +430,57 @@ export function closeDialog(token) {
 export function setControlText(token, id, text) {
   const element = dialogs.get(token)?.controls.get(id);
   if (!element) return;
-  if (element.tagName === 'INPUT') element.value = text;
-  else element.textContent = text;
+  if (element.tagName === 'INPUT') {
+    element.value = text;
+    if (element.limitFit) element.limitFit();
+  } else {
+    element.textContent = text;
+  }
+}
+
+// A field that takes no more than maxBytes bytes of UTF-8, as the program counts: what a
+// change put in is cut to what fits, in whole characters, the rest of the field kept.
+export function limitControlText(token, id, maxBytes) {
+  const element = dialogs.get(token)?.controls.get(id);
+  if (!element || element.tagName !== 'INPUT') return;
+  const encoder = new TextEncoder();
+  const bytes = (text) => encoder.encode(text).length;
+  let before = element.value;
+  const fit = () => {
+    const after = element.value;
+    if (bytes(after) <= maxBytes) {
+      before = after;
+      return;
+    }
+    // What the change kept from before (ahead of it and after it), whole characters each.
+    const a = [...before];
+    const b = [...after];
+    let head = 0;
+    while (head < a.length && head < b.length && a[head] === b[head]) head++;
+    let tail = 0;
+    while (tail < a.length - head && tail < b.length - head && a[a.length - 1 - tail] === b[b.length - 1 - tail]) tail++;
+    const kept = b.slice(0, head).join('');
+    const rest = b.slice(b.length - tail).join('');
+    let room = maxBytes - bytes(kept) - bytes(rest);
+    let inserted = '';
+    for (const character of b.slice(head, b.length - tail)) {
+      const size = bytes(character);
+      if (size > room) break;
+      inserted += character;
+      room -= size;
+    }
+    let text = kept + inserted + rest;
+    while (bytes(text) > maxBytes) text = [...text].slice(0, -1).join('');
+    element.value = text;
+    const caret = Math.min(text.length, kept.length + inserted.length);
+    element.setSelectionRange(caret, caret);
+    before = text;
+  };
+  // Not in the middle of a composition: an input method's text is whole only at its end.
+  element.addEventListener('input', (event) => { if (!event.isComposing) fit(); });
+  element.addEventListener('compositionend', fit);
+  element.addEventListener('focus', () => { before = element.value; });
+  element.limitFit = fit;
 }
 
 export function controlText(token, id) {

@@ -61,11 +61,13 @@ export function fitGame() {
   if (!canvas) return;
   const ratio = window.devicePixelRatio || 1;
   // The bars grow with the zoom and take room from it: the zoom with the bars at their
-  // smallest is the most there can be, and the bars at that zoom's scale leave room for the
-  // zoom taken.
-  const most = chooseZoom(canvas.width, canvas.height, roomForClient(1), ratio);
-  zoom = chooseZoom(canvas.width, canvas.height, roomForClient(uiScaleFor(most)), ratio);
-  ui = uiScaleFor(zoom);
+  // smallest is the most there can be. It is kept, and the bars grow only as far as they
+  // still leave it room: a larger game counts for more than larger bars.
+  const smallest = roomForClient(1);
+  zoom = chooseZoom(canvas.width, canvas.height, smallest, ratio);
+  const bars = roomForClient(1).height - roomForClient(2).height;
+  const spare = smallest.height - canvas.height * zoom;
+  ui = Math.max(1, Math.min(uiScaleFor(zoom), bars > 0 ? 1 + spare / bars : uiScaleFor(zoom)));
   const root = document.documentElement.style;
   root.setProperty('--ui', String(ui));
   root.setProperty('--game-w', String(canvas.width));

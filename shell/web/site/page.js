@@ -43,6 +43,7 @@ const calls = {
   showDialog: dialogs.showDialog,
   closeDialog: dialogs.closeDialog,
   setControlText: dialogs.setControlText,
+  limitControlText: dialogs.limitControlText,
   controlText: dialogs.controlText,
   setDialogCursor: dialogs.setDialogCursor,
   clearDialogDrawing: dialogs.clearDialogDrawing,
@@ -54,7 +55,7 @@ const calls = {
   decodePicture: files.decodePicture,
   storageAvailable: storage.storageAvailable,
   readStored: storage.readStored,
-  writeStored: storage.writeStored,
+  writeStoredTogether: storage.writeStoredTogether,
   fontFile: () => font,
   openAddress,
   showHelp,
@@ -110,6 +111,12 @@ async function start() {
     if (document.visibilityState === 'hidden') program.saveSettings();
   });
   $('again').addEventListener('click', () => window.location.reload());
+  // Told once, and out of the way at a touch.
+  storage.initStorage(() => { $('storage-notice').hidden = false; });
+  $('storage-notice-ok').addEventListener('click', () => {
+    $('storage-notice').hidden = true;
+    screen.focusGame();
+  });
   // The program loads and compiles while the font and the kept pictures are read; it
   // runs once both are there.
   const ready = Promise.all([loadFont(), files.loadPictures()]);
