@@ -7,7 +7,7 @@ import assert from 'node:assert/strict';
 import { copyFileSync, readFileSync } from 'node:fs';
 import path from 'node:path';
 import {
-  START, artifacts, repo, startBrowser, stopBrowser, settle, canvasPixels, expectSame, onPage, boardPoints, menu,
+  START, KEY_NAMES, artifacts, repo, startBrowser, stopBrowser, settle, canvasPixels, expectSame, onPage, boardPoints, menu,
 } from './support.mjs';
 import { Mirror, difference } from './mirror.mjs';
 import { PNG } from './png.mjs';
@@ -161,6 +161,31 @@ test('at every screen size the window stands centred and as large as fits, and e
         await page.keyboard.press('Escape');
         await page.locator('.dialog').waitFor({ state: 'detached' });
       }
+      assert.deepEqual(problems, [], size.name);
+    } finally {
+      await mirror.close();
+      await context.close();
+    }
+  }
+});
+
+test('New Record fits the smallest screens, upright and on their side', async () => {
+  for (const size of [SIZES[6], SIZES[4]]) {
+    const context = await contextFor(size);
+    const { page, problems } = await openPage(context);
+    const mirror = new Mirror(START);
+    try {
+      await page.keyboard.press('F2');
+      await mirror.send('key 113');
+      const solution = await mirror.solve();
+      for (const vk of solution) await page.keyboard.press(KEY_NAMES[vk]);
+      const dialog = page.locator('.dialog', { hasText: 'New Record' });
+      await dialog.waitFor();
+      await expectInsideScreen(page, size, '.dialog', 'New Record');
+      await page.screenshot({ path: path.join(artifacts, `${size.name}-new-record.png`) });
+      await page.keyboard.press('Enter');
+      await page.locator('.dialog', { hasText: 'Best Times' }).waitFor();
+      await page.keyboard.press('Escape');
       assert.deepEqual(problems, [], size.name);
     } finally {
       await mirror.close();
