@@ -45,6 +45,24 @@ inline void Pump(int milliseconds = 50) {
   } while (std::chrono::steady_clock::now() < end);
 }
 
+// Dispatches messages one at a time until wanted() holds, for at most five seconds: a
+// timer's two ticks are seen apart however slow the machine is.
+template <typename Wanted>
+bool PumpUntil(Wanted wanted) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  do {
+    MSG message;
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (wanted()) return true;
+  } while (std::chrono::steady_clock::now() < end);
+  return false;
+}
+
 // The client area as the screen shows it.
 inline Pixels CaptureClient(HWND window) {
   RECT client{};
