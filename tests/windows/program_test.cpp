@@ -155,7 +155,9 @@ TEST_F(ProgramTest, NumbersOnThenOffAndAFlashTwiceRestoreEveryPixel) {
   // The Find Tile blink: inverted after one tick, itself again after the second.
   const Pixels plain = CaptureClient(window);
   app->lastFindNumber = 6;
-  host->SetTimer(2, 100, [this](uint32_t id) { FindTileTimerProc(*app, id); });
+  // A second between the ticks, where the program has a tenth: Wine shows what DirectDraw
+  // drew on the screen a while later, and each tick's picture must be seen before the next.
+  host->SetTimer(2, 1000, [this](uint32_t id) { FindTileTimerProc(*app, id); });
   EXPECT_TRUE(PumpUntil([&] { return CountDifferences(CaptureClient(window), plain) > 1000; })) << "no blink";
   EXPECT_TRUE(PumpUntil([&] { return CountDifferences(CaptureClient(window), plain) == 0; })) << "not restored";
 }

@@ -49,7 +49,7 @@ inline void Pump(int milliseconds = 50) {
 // timer's two ticks are seen apart however slow the machine is.
 template <typename Wanted>
 bool PumpUntil(Wanted wanted) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   do {
     MSG message;
     if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
