@@ -96,15 +96,24 @@ EM_JS(uint8_t*, js_picture_bytes, (const char* name, int32_t* size), {
   HEAP32[size >> 2] = bytes.length;
   return buffer;
 });
-EM_JS(int, js_probe_picture, (const char* name, int32_t* out), {
-  const size = Module.page.probePicture(UTF8ToString(name));
+EM_JS(void, js_read_picture, (int token, const char* name, int maxWidth, int maxHeight), {
+  Module.page.readPicture(token, UTF8ToString(name), maxWidth, maxHeight);
+});
+EM_JS(void, js_stop_reading, (), { Module.page.stopReading(); });
+EM_JS(int, js_picture_size, (const char* name, int maxWidth, int maxHeight, int32_t* out), {
+  const size = Module.page.pictureSize(UTF8ToString(name), maxWidth, maxHeight);
+  if (size === undefined) return -1;
   if (!size) return 0;
   HEAP32[out >> 2] = size.width;
   HEAP32[(out >> 2) + 1] = size.height;
   return 1;
 });
-EM_ASYNC_JS(uint8_t*, js_decode_picture, (const char* name, int maxWidth, int maxHeight, int32_t* out), {
-  const picture = await Module.page.decodePicture(UTF8ToString(name), maxWidth, maxHeight);
+// The one page call here that waits for the page: Asyncify must know it.
+EM_ASYNC_JS(int, js_await_picture_read, (const char* name, int maxWidth, int maxHeight), {
+  return (await Module.page.awaitPictureRead(UTF8ToString(name), maxWidth, maxHeight)) ? 1 : 0;
+});
+EM_JS(uint8_t*, js_take_picture, (const char* name, int maxWidth, int maxHeight, int32_t* out), {
+  const picture = Module.page.takePicture(UTF8ToString(name), maxWidth, maxHeight);
   if (!picture) return 0;
   const buffer = _malloc(Math.max(4, picture.rgba.length));
   if (!buffer) return 0;
@@ -235,18 +244,31 @@ std::optional<std::vector<uint8_t>> PictureBytes(const char* name) {
   return TakeBytes(bytes, size);
 }
 
-bool ProbePicture(const char* name, int32_t& width, int32_t& height) {
-  int32_t size[2] = {};
-  if (js_probe_picture(name, size) == 0) return false;
-  width = size[0];
-  height = size[1];
-  return true;
+void ReadPicture(int32_t token, const char* name, int32_t maxWidth, int32_t maxHeight) {
+  js_read_picture(token, name, maxWidth, maxHeight);
 }
 
-bool DecodePicture(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height,
-                   bool& opaque, std::vector<uint32_t>& rgba) {
+void StopReading() { js_stop_reading(); }
+
+PictureRead PictureSize(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height) {
+  int32_t size[2] = {};
+  const int state = js_picture_size(name, maxWidth, maxHeight, size);
+  if (state < 0) return PictureRead::NotRead;
+  if (state == 0) return PictureRead::NotAPicture;
+  width = size[0];
+  height = size[1];
+  return PictureRead::Sized;
+}
+
+PictureRead AwaitPictureRead(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height) {
+  if (js_await_picture_read(name, maxWidth, maxHeight) == 0) return PictureRead::NotAPicture;
+  return PictureSize(name, maxWidth, maxHeight, width, height);
+}
+
+bool TakePicture(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height,
+                 bool& opaque, std::vector<uint32_t>& rgba) {
   int32_t out[3] = {};
-  uint8_t* bytes = js_decode_picture(name, maxWidth, maxHeight, out);
+  uint8_t* bytes = js_take_picture(name, maxWidth, maxHeight, out);
   if (bytes == nullptr) return false;
   width = out[0];
   height = out[1];

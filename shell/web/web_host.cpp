@@ -82,10 +82,20 @@ Rect Bounds(const Rect& a, const Rect& b) {
 
 // --- Pictures ------------------------------------------------------------------------------------
 
+bool WebPictureFiles::Read(const char* path, int32_t& width, int32_t& height) {
+  // A chosen picture was read while the game went on (WebHost::GetOpenFileName); a kept one
+  // at start-up is read here, the program waiting.
+  page::PictureRead state = page::PictureSize(path, largest_.width, largest_.height, width, height);
+  if (state == page::PictureRead::NotRead) {
+    state = page::AwaitPictureRead(path, largest_.width, largest_.height, width, height);
+  }
+  return state == page::PictureRead::Sized;
+}
+
 std::optional<ImageSize> WebPictureFiles::Probe(const char* path) {
   int32_t width = 0;
   int32_t height = 0;
-  if (page::ProbePicture(path, width, height)) {
+  if (Read(path, width, height)) {
     if (!SurfaceSizeAllowed(width, height)) return std::nullopt;
     return FitWithin(ImageSize{width, height}, largest_);
   }
@@ -102,12 +112,12 @@ bool WebPictureFiles::Exists(const char* path) { return page::PictureBytes(path)
 std::optional<DecodedImage> WebPictureFiles::Decode(const char* path) {
   int32_t width = 0;
   int32_t height = 0;
-  if (page::ProbePicture(path, width, height)) {
+  if (Read(path, width, height)) {
     if (!SurfaceSizeAllowed(width, height)) return std::nullopt;
     const ImageSize fitted = FitWithin(ImageSize{width, height}, largest_);
     bool opaque = false;
     std::vector<uint32_t> rgba;
-    if (!page::DecodePicture(path, largest_.width, largest_.height, width, height, opaque, rgba)) return std::nullopt;
+    if (!page::TakePicture(path, largest_.width, largest_.height, width, height, opaque, rgba)) return std::nullopt;
     DecodedImage image;
     image.width = width;
     image.height = height;
@@ -252,12 +262,20 @@ void WebHost::Handle(const page::Event& event) {
     case page::Event::FileChosen:
       answers_[event.a] = event.b;
       break;
+    case page::Event::PictureRead:
+      if (readsWaited_.count(event.a) != 0) answers_[event.a] = event.b;
+      break;
     default: break;
   }
 }
 
 void WebHost::Dispatch(const Message& message) {
   if (handler_ == nullptr || destroyed_) return;
+  // The built-in picture chosen while a chosen file is being read: the later choice wins.
+  if (message.message == WM_COMMAND && (message.wParam & 0xFFFFu) == ID_OPTIONS_DEFAULT_PICTURE &&
+      !readsWaited_.empty()) {
+    page::StopReading();
+  }
   if (!handler_->TranslateAndDispatch(message) && message.message == WM_CLOSE) {
     destroyed_ = true;
     for (const auto& [id, callback] : timers_) page::StopTimer(id);
@@ -446,7 +464,28 @@ std::optional<std::string> WebHost::GetOpenFileName(const OpenFileRequest& reque
   if (!chosen) return std::nullopt;
   std::string name = page::ChosenName();
   if (name.empty()) return std::nullopt;
+  // Every chosen file here is a picture to play.
+  if (!ReadChosenPicture(name)) return std::nullopt;
   return name;
+}
+
+bool WebHost::ReadChosenPicture(const std::string& name) {
+  // A read can take seconds: the game goes on meanwhile, its input, timers and menus handled
+  // as in the main loop, and the program hears of the file once it is read. A choice made
+  // meanwhile replaces this one, even one whose read has ended but not yet been taken.
+  const int32_t token = NextToken();
+  for (const int32_t earlier : readsWaited_) answers_[earlier] = static_cast<int32_t>(page::PictureRead::Replaced);
+  readsWaited_.insert(token);
+  const ImageSize largest = pictures_.LargestPicture();
+  page::ReadPicture(token, name.c_str(), largest.width, largest.height);
+  while (answers_.count(token) == 0 && !destroyed_) Pump();
+  readsWaited_.erase(token);
+  const auto answer = answers_.find(token);
+  const bool replaced = answer == answers_.end() || answer->second == static_cast<int32_t>(page::PictureRead::Replaced);
+  if (answer != answers_.end()) answers_.erase(answer);
+  if (destroyed_) page::StopReading();
+  // A file that is no picture the page knows still goes to the program: it may be Targa.
+  return !replaced && !destroyed_;
 }
 
 void WebHost::OpenWebAddress(std::string_view address) { page::OpenAddress(address); }

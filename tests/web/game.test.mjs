@@ -493,7 +493,7 @@ test('a picture of every format comes through the file chooser; a hostile one ge
       await menu(page, 'Options', 'Custom Picture');
       await (await chooser).setFiles(file);
       await page.waitForFunction(() => BrindlewickPage.dialogStack.length > 0 ||
-        (BrindlewickPage.events.length === 0 && BrindlewickPage.idle()));
+        (BrindlewickPage.events.length === 0 && BrindlewickPage.idle() && !BrindlewickPage.readingPicture));
     };
     const size = () => page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
     const defaultSize = await size();

@@ -49,8 +49,11 @@ const calls = {
   chooseFile: files.chooseFile,
   chosenName: files.chosenName,
   pictureBytes: files.pictureBytes,
-  probePicture: files.probePicture,
-  decodePicture: files.decodePicture,
+  readPicture: files.readPicture,
+  stopReading: files.stopReading,
+  pictureSize: files.pictureSize,
+  awaitPictureRead: files.awaitPictureRead,
+  takePicture: files.takePicture,
   storageAvailable: storage.storageAvailable,
   readStored: storage.readStored,
   writeStored: storage.writeStored,
@@ -70,6 +73,7 @@ globalThis.BrindlewickPage = Object.freeze({
   get presentedPixels() { return screen.presentedCounts().presentedPixels; },
   get firstWholeFrame() { return screen.presentedCounts().firstWholeFrame; },
   get dialogStack() { return { length: dialogs.dialogCount() }; },
+  get readingPicture() { return files.readingPicture(); },
 });
 
 async function loadFont() {

@@ -1,9 +1,11 @@
-// The player's picture files in the page: the size from the header before anything is
-// decoded, then the pixels. BMP, GIF, JPEG and PNG go to the browser's own decoder; TIFF
-// to UTIF (with pako for Deflate), metafiles to rtf.js's WMFJS; Targa is left to the
-// program's own decoder. Nothing here throws: bad bytes give null.
+// The player's picture files: the size from the header before anything is decoded, then
+// the pixels. BMP, GIF, JPEG and PNG go to the browser's own decoder; TIFF to UTIF (with
+// pako for Deflate); a metafile to rtf.js's WMFJS, which makes it an SVG drawing that the
+// page draws (only a document can); Targa is left to the program's own decoder. Nothing
+// here throws: bad bytes give null.
 //
-// Needs, beside this file (fetched the first time a TIFF or a metafile is decoded, unless
+// The page runs this in its picture worker (picture_worker.js), never on its own thread.
+// Needs, beside this file (loaded the first time a TIFF or a metafile is decoded, unless
 // loaded already): pako_inflate.min.js (global pako), UTIF.js (global UTIF),
 // WMFJS.bundle.min.js (global WMFJS). Without them TIFF or WMF give null.
 (function () {
@@ -557,10 +559,109 @@
     return shrink(clamped, { width, height }, shown);
   }
 
-  // The drawing is played at the size it is shown at, onto white, as the desktop's GDI does:
-  // the window is first set to the placeable header's box (or the size), then the records run.
-  async function metafileDecode(b, shown) {
-    if (typeof WMFJS === 'undefined' || typeof document === 'undefined') return null;
+  // ---- A metafile's drawing, written as SVG text ----
+
+  // WMFJS builds its drawing through a document's createElementNS, and a worker has no
+  // document; the drawing is only ever written out, so a document that writes text is enough.
+  // The page's own thread draws what comes out (a worker can't draw SVG), so what a drawing
+  // may hold is counted as it grows, and one past the ceiling is refused here: drawing one at
+  // the ceiling takes the page a frame or two (bench/README.md).
+  const MAX_DRAWING_ELEMENTS = 20000;
+  const MAX_DRAWING_BYTES = 8 * 1024 * 1024;
+  // Each change of clipping opens an <svg> inside the one before; the browser's XML parser
+  // stops far deeper than any drawing a player made, and its layout slows long before that.
+  const MAX_DRAWING_DEPTH = 256;
+  const SVG_NS = 'http://www.w3.org/2000/svg';
+  const XLINK_NS = 'http://www.w3.org/1999/xlink';
+
+  class DrawingLimit extends Error {}
+
+  function drawingDocument() {
+    let elements = 0;
+    let bytes = 0;
+    const spend = (n) => {
+      bytes += n;
+      if (bytes > MAX_DRAWING_BYTES) throw new DrawingLimit('a drawing past its ceiling');
+    };
+    class Element {
+      constructor(name) {
+        this.name = name;
+        this.attributes = new Map();
+        this.children = [];
+      }
+      setAttribute(key, value) {
+        const text = String(value);
+        spend(key.length + text.length + 4);
+        this.attributes.set(key, text);
+      }
+      setAttributeNS(ns, key, value) { this.setAttribute(ns === XLINK_NS ? 'xlink:' + key : key, value); }
+      appendChild(child) {
+        this.children.push(child);
+        return child;
+      }
+    }
+    return {
+      createElementNS(ns, name) {
+        if (++elements > MAX_DRAWING_ELEMENTS) throw new DrawingLimit('a drawing of too many elements');
+        spend(2 * name.length + 5);
+        return new Element(String(name));
+      },
+      createTextNode(value) {
+        const text = String(value);
+        spend(text.length);
+        return { text };
+      },
+    };
+  }
+
+  // As the browser's XMLSerializer writes them.
+  const escapeText = (text) => text.replace(/[&<>]/g, (c) => (c === '&' ? '&amp;' : c === '<' ? '&lt;' : '&gt;'));
+  const ESCAPED = { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', '\t': '&#9;', '\n': '&#10;', '\r': '&#13;' };
+  const escapeAttribute = (text) => text.replace(/[&<>"\t\n\r]/g, (c) => ESCAPED[c]);
+
+  // Written without recursion: the nesting is the file's to choose.
+  function drawingText(root) {
+    const out = [];
+    const stack = [[root, 0]];
+    while (stack.length > 0) {
+      const [node, depth] = stack.pop();
+      if (typeof node === 'string') {  // an end tag
+        out.push(node);
+        continue;
+      }
+      if (node.text !== undefined) {
+        out.push(escapeText(node.text));
+        continue;
+      }
+      if (depth > MAX_DRAWING_DEPTH) throw new DrawingLimit('a drawing nested too deep');
+      out.push('<', node.name);
+      for (const [key, value] of node.attributes) out.push(' ', key, '="', escapeAttribute(value), '"');
+      if (node.children.length === 0) {
+        out.push('/>');
+        continue;
+      }
+      out.push('>');
+      stack.push([`</${node.name}>`, depth]);
+      for (let i = node.children.length - 1; i >= 0; --i) stack.push([node.children[i], depth + 1]);
+    }
+    return out.join('');
+  }
+
+  function eachElement(root, visit) {
+    const stack = [root];
+    while (stack.length > 0) {
+      const node = stack.pop();
+      if (!node.children) continue;
+      visit(node);
+      for (const child of node.children) stack.push(child);
+    }
+  }
+
+  // The drawing is played at the size it is shown at, as the desktop's GDI does: the window
+  // is first set to the placeable header's box (or the size), then the records run. The
+  // page draws it onto white.
+  function metafileDrawing(b, shown) {
+    if (typeof WMFJS === 'undefined') return null;
     const layout = metafileLayout(b);
     if (!layout) return null;
     const start = [];
@@ -581,52 +682,45 @@
     played.set(b.subarray(layout.records), layout.records - (layout.placeable ? PLACEABLE_BYTES : 0) + start.length);
 
     WMFJS.loggingEnabled(false);
-    const svg = new WMFJS.Renderer(played.buffer).render({
-      width: shown.width + 'px', height: shown.height + 'px', xExt: shown.width, yExt: shown.height, mapMode: 8,
-    });
-    // GDI draws without smoothing shapes' edges, and stretches a bitmap over the whole box
-    // it is given, pixel by pixel, where an SVG image keeps its shape and blurs.
-    svg.setAttribute('shape-rendering', 'crispEdges');
-    for (const image of svg.querySelectorAll('image')) {
-      image.setAttribute('preserveAspectRatio', 'none');
-      image.setAttribute('style', 'image-rendering: pixelated');
-    }
-    svg.setAttribute('xmlns', 'http://www.w3.org/2000/svg');
-    const text = new XMLSerializer().serializeToString(svg);
-    const url = URL.createObjectURL(new Blob([text], { type: 'image/svg+xml' }));
+    const hadDocument = Object.prototype.hasOwnProperty.call(globalThis, 'document');
+    const formerDocument = globalThis.document;
+    globalThis.document = drawingDocument();
+    let svg;
     try {
-      const image = new Image(shown.width, shown.height);
-      image.src = url;
-      await image.decode();
-      const canvas = new OffscreenCanvas(shown.width, shown.height);
-      const context = canvas.getContext('2d', { willReadFrequently: true });
-      context.fillStyle = '#ffffff';
-      context.fillRect(0, 0, shown.width, shown.height);
-      context.drawImage(image, 0, 0, shown.width, shown.height);
-      const rgba = context.getImageData(0, 0, shown.width, shown.height).data;
-      for (let i = 3; i < rgba.length; i += 4) rgba[i] = 255;
-      return result(shown.width, shown.height, rgba);
+      svg = new WMFJS.Renderer(played.buffer).render({
+        width: shown.width + 'px', height: shown.height + 'px', xExt: shown.width, yExt: shown.height, mapMode: 8,
+      });
+      // GDI draws without smoothing shapes' edges, and stretches a bitmap over the whole box
+      // it is given, pixel by pixel, where an SVG image keeps its shape and blurs.
+      svg.setAttribute('shape-rendering', 'crispEdges');
+      eachElement(svg, (element) => {
+        if (element.name !== 'image') return;
+        element.setAttribute('preserveAspectRatio', 'none');
+        element.setAttribute('style', 'image-rendering: pixelated');
+      });
     } finally {
-      URL.revokeObjectURL(url);
+      if (hadDocument) globalThis.document = formerDocument;
+      else delete globalThis.document;
     }
+    svg.setAttribute('xmlns', SVG_NS);
+    svg.setAttribute('xmlns:xlink', XLINK_NS);
+    return { width: shown.width, height: shown.height, svg: drawingText(svg) };
   }
 
-  // The TIFF and metafile decoders come the first time a file needs them, not with the page;
-  // where they are loaded already (by a script tag), nothing is fetched.
-  const loaded = new Map();
+  // The TIFF and metafile decoders come the first time a file needs them, not with the
+  // worker; where they are loaded already, nothing is fetched.
   function need(global, file) {
-    if (typeof globalThis[global] !== 'undefined' || typeof document === 'undefined') return Promise.resolve();
-    if (!loaded.has(file)) {
-      loaded.set(file, new Promise((resolve) => {
-        const script = document.createElement('script');
-        script.src = file;
-        script.onload = script.onerror = () => resolve();
-        document.head.appendChild(script);
-      }));
+    if (typeof globalThis[global] === 'undefined' && typeof importScripts === 'function') {
+      try {
+        importScripts(file);
+      } catch (e) {
+        // Not to be had (offline, say): that format gives null.
+      }
     }
-    return loaded.get(file);
   }
 
+  // The pixels, no larger than the box (0: no limit that way): { width, height, rgba, opaque }
+  // with rgba four bytes a pixel; for a metafile, the drawing to draw: { width, height, svg }.
   async function decode(bytes, name, maxWidth, maxHeight) {
     try {
       const b = asBytes(bytes);
@@ -636,13 +730,13 @@
       if (!natural || !allowed(natural.width, natural.height)) return null;
       const shown = fit(natural, Number(maxWidth) || 0, Number(maxHeight) || 0);
       if (kind === 'tiff') {
-        await need('pako', 'pako_inflate.min.js');
-        await need('UTIF', 'UTIF.js');
+        need('pako', 'pako_inflate.min.js');
+        need('UTIF', 'UTIF.js');
         return await tiffDecode(b, shown);
       }
       if (kind === 'wmf') {
-        await need('WMFJS', 'WMFJS.bundle.min.js');
-        return await metafileDecode(b, shown);
+        need('WMFJS', 'WMFJS.bundle.min.js');
+        return metafileDrawing(b, shown);
       }
       return await browserDecode(b, natural, shown);
     } catch (e) {
