@@ -6,21 +6,25 @@
 //   readPicture(bytes, maxWidth, maxHeight) -> Promise of { size, picture } (either null),
 //   or null when a later read replaced it.
 
-// The slowest picture the page takes decodes here in about 3 s (the largest group 4 fax
-// TIFF, bench/README.md); 10 s leaves a phone three times slower room for it, while a
-// file that runs longer is broken, not slow. The game goes on meanwhile, so waiting costs
-// the player little.
+// A decode is given 10 s, or 2 us for each pixel its header states where that is longer
+// (64 Mi pixels, the most the page takes: 134 s). The slowest decoding here is UTIF's of a
+// group 4 fax of a dithered photo, about 1 us a pixel (bench/README.md): twice that leaves a
+// slower device room, and 10 s covers every picture of up to 5 million pixels. A file that
+// runs longer is broken rather than slow; the game goes on meanwhile.
 const DEADLINE_MS = 10000;
+const DEADLINE_MS_PER_PIXEL = 0.002;
 // Below this a new picture reads as the answer to the click; a notice would only flicker.
 const BUSY_AFTER_MS = 300;
 
 let worker = null;
 let current = null;
 
-function deadline() {
-  // A test may shorten it (or lengthen it, for a slow machine).
-  const shortened = Number(globalThis.BrindlewickPictureDeadline);
-  return shortened > 0 ? shortened : DEADLINE_MS;
+function deadline(size) {
+  // A test may set it, whatever the size.
+  const set = Number(globalThis.BrindlewickPictureDeadline);
+  if (set > 0) return set;
+  const pixels = size ? size.width * size.height : 0;
+  return Math.max(DEADLINE_MS, pixels * DEADLINE_MS_PER_PIXEL);
 }
 
 function endWorker() {
@@ -30,15 +34,15 @@ function endWorker() {
 
 // The pointer over the game shows it busy, and a small notice says what, until the read ends.
 function showBusy(busy) {
-  const window = document.getElementById('window');
-  if (window) window.classList.toggle('reading', busy);
+  const frame = document.getElementById('window');
+  if (frame) frame.classList.toggle('reading', busy);
   let notice = document.getElementById('reading');
   if (busy && !notice) {
     notice = document.createElement('p');
     notice.id = 'reading';
     notice.setAttribute('role', 'status');
     notice.textContent = 'Reading the picture\u2026';
-    (window || document.body).appendChild(notice);
+    (frame || document.body).appendChild(notice);
   }
   if (notice) notice.hidden = !busy;
 }
@@ -52,28 +56,39 @@ function finish(read, answer) {
   read.resolve(answer);
 }
 
-// Only a document draws SVG: a metafile's drawing comes back from the worker as text, no
-// larger than a frame or two of drawing here, and is drawn onto white.
-async function drawn(drawing) {
-  const { width, height, svg } = drawing;
-  const url = URL.createObjectURL(new Blob([svg], { type: 'image/svg+xml' }));
-  try {
-    const image = new Image(width, height);
-    image.src = url;
-    await image.decode();
-    const canvas = new OffscreenCanvas(width, height);
-    const context = canvas.getContext('2d', { willReadFrequently: true });
-    context.fillStyle = '#ffffff';
-    context.fillRect(0, 0, width, height);
-    context.drawImage(image, 0, 0, width, height);
-    const rgba = context.getImageData(0, 0, width, height).data;
-    for (let i = 3; i < rgba.length; i += 4) rgba[i] = 255;
-    return { width, height, rgba, opaque: true };
-  } catch (error) {
-    return null;
-  } finally {
-    URL.revokeObjectURL(url);
+// Only a document reads SVG: a metafile's drawing comes back from the worker as SVG parts,
+// each read here in a task of its own, turned into a bitmap by the browser away from this
+// thread, and handed back to the worker, which lays them onto white in turn and answers
+// with the pixels.
+async function drawParts(read, { width, height, parts }) {
+  worker.postMessage({ begin: { width, height } });
+  for (const part of parts) {
+    const url = URL.createObjectURL(new Blob([part], { type: 'image/svg+xml' }));
+    let layer = null;
+    try {
+      const image = new Image(width, height);
+      image.src = url;
+      await image.decode();
+      if (current !== read) return;
+      layer = await createImageBitmap(image);
+    } catch (error) {
+      layer = null;
+    } finally {
+      URL.revokeObjectURL(url);
+    }
+    if (current !== read) {
+      if (layer) layer.close();
+      return;
+    }
+    if (!layer || layer.width !== width || layer.height !== height) {
+      if (layer) layer.close();
+      worker.postMessage({ end: false });
+      finish(read, { size: read.size, picture: null });
+      return;
+    }
+    worker.postMessage({ layer }, [layer]);
   }
+  worker.postMessage({ end: true });
 }
 
 // Pixels of the size the worker promised, four bytes each, or nothing.
@@ -97,29 +112,35 @@ export function readPicture(bytes, maxWidth, maxHeight) {
     }
     read.busy = setTimeout(() => { if (current === read) showBusy(true); }, BUSY_AFTER_MS);
     // Past the deadline the decode is stopped where it is; the size, if known, stays known.
-    read.deadline = setTimeout(() => {
+    const started = performance.now();
+    const expire = () => {
       endWorker();
       finish(read, { size: read.size, picture: null });
-    }, deadline());
+    };
+    read.deadline = setTimeout(expire, deadline(null));
     // A worker that fails (out of memory, say) is ended like one past its deadline.
     worker.onerror = (event) => {
       event.preventDefault();
-      endWorker();
-      finish(read, { size: read.size, picture: null });
+      expire();
     };
-    worker.onmessage = async ({ data }) => {
+    worker.onmessage = ({ data }) => {
       if (current !== read) return;
       if (!('picture' in data)) {
         read.size = data.size || null;
+        // A picture of many pixels is given the time its size asks for.
+        clearTimeout(read.deadline);
+        read.deadline = setTimeout(expire, Math.max(0, started + deadline(read.size) - performance.now()));
         return;
       }
-      clearTimeout(read.deadline);
-      let picture = data.picture;
-      if (picture && typeof picture.svg === 'string') picture = await drawn(picture);
+      const picture = data.picture;
+      if (picture && Array.isArray(picture.parts)) {
+        drawParts(read, picture);
+        return;
+      }
       finish(read, { size: read.size, picture: whole(picture) });
     };
     // The page keeps the bytes: the worker gets a copy.
-    worker.postMessage({ bytes, maxWidth, maxHeight });
+    worker.postMessage({ read: { bytes, maxWidth, maxHeight } });
   });
 }
 

@@ -563,11 +563,18 @@
 
   // WMFJS builds its drawing through a document's createElementNS, and a worker has no
   // document; the drawing is only ever written out, so a document that writes text is enough.
-  // The page's own thread draws what comes out (a worker can't draw SVG), so what a drawing
-  // may hold is counted as it grows, and one past the ceiling is refused here: drawing one at
-  // the ceiling takes the page a frame or two (bench/README.md).
+  // Only the page's thread can draw SVG, and reading an SVG costs it time in proportion to
+  // the elements and bytes read, so the drawing goes to it in parts of a bounded size, each
+  // read in a task of its own (the pixels are drawn elsewhere). A drawing past the ceilings
+  // is refused here; one at the ceilings takes the page's thread about a second in all, in
+  // slices a frame or two long (bench/README.md).
   const MAX_DRAWING_ELEMENTS = 20000;
   const MAX_DRAWING_BYTES = 8 * 1024 * 1024;
+  // One element is read whole: a bitmap in a drawing is its bytes as text (this many: a
+  // bitmap of a million pixels).
+  const MAX_ELEMENT_BYTES = 4 * 1024 * 1024 + 1024;
+  const PART_ELEMENTS = 250;
+  const PART_BYTES = 256 * 1024;
   // Each change of clipping opens an <svg> inside the one before; the browser's XML parser
   // stops far deeper than any drawing a player made, and its layout slows long before that.
   const MAX_DRAWING_DEPTH = 256;
@@ -589,8 +596,14 @@
         this.attributes = new Map();
         this.children = [];
       }
+      // WMFJS reads one property back: a filter's id, as a document reflects it.
+      get id() { return this.attributes.get('id') || ''; }
       setAttribute(key, value) {
         const text = String(value);
+        // WMFJS names a text's background by the filter's id, which it never sets: a page
+        // that draws the whole drawing at once ignores "url(#)", and drawn in parts it would
+        // hide text, so it is left out.
+        if (key === 'filter' && text === 'url(#)') return;
         spend(key.length + text.length + 4);
         this.attributes.set(key, text);
       }
@@ -619,14 +632,18 @@
   const ESCAPED = { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', '\t': '&#9;', '\n': '&#10;', '\r': '&#13;' };
   const escapeAttribute = (text) => text.replace(/[&<>"\t\n\r]/g, (c) => ESCAPED[c]);
 
-  // Written without recursion: the nesting is the file's to choose.
-  function drawingText(root) {
+  // An element and all inside it, written out without recursion: the nesting is the file's.
+  function drawingText(root, rootDepth) {
     const out = [];
-    const stack = [[root, 0]];
+    const stack = [[root, rootDepth]];
     while (stack.length > 0) {
       const [node, depth] = stack.pop();
       if (typeof node === 'string') {  // an end tag
         out.push(node);
+        continue;
+      }
+      if (node.written !== undefined) {  // written out already
+        out.push(node.written);
         continue;
       }
       if (node.text !== undefined) {
@@ -655,6 +672,80 @@
       visit(node);
       for (const child of node.children) stack.push(child);
     }
+  }
+
+  function elementCount(node) {
+    let count = 0;
+    eachElement(node, () => { ++count; });
+    return count;
+  }
+
+  // The drawing as SVG documents that, drawn one over the other in turn, draw what the whole
+  // does: each holds a run of the shapes in their order, inside copies of the <svg> elements
+  // (a window, a viewport and a clipping) they stand in, with the definitions they name.
+  // Every shape is drawn over what is there already, each on its own, so a cut between two
+  // changes nothing but the rounding where smoothed edges (of text) overlap.
+  function drawingParts(root) {
+    const shell = (node) => ({ name: node.name, attributes: node.attributes, children: [] });
+    const definitions = new Map();
+    for (const child of root.children) {
+      if (child.name !== 'defs') continue;
+      for (const definition of child.children) {
+        if (definition.attributes && definition.attributes.get('id')) definitions.set(definition.attributes.get('id'), definition);
+      }
+    }
+    const parts = [];
+    let part = null;
+    let total = 0;
+    const close = () => {
+      if (!part) return;
+      const named = new Set();
+      for (const text of part.references) {
+        for (const match of text.matchAll(/url\(#([^)]*)\)/g)) named.add(match[1]);
+      }
+      const defs = [...named].filter((id) => definitions.has(id)).map((id) => definitions.get(id));
+      if (defs.length > 0) part.root.children.unshift({ name: 'defs', attributes: new Map(), children: defs });
+      const text = drawingText(part.root, 0);
+      total += text.length;
+      if (total > 2 * MAX_DRAWING_BYTES) throw new DrawingLimit('a drawing past its ceiling');
+      parts.push(text);
+      part = null;
+    };
+    // The shapes in document order, each with the <svg> elements it stands in.
+    const walk = [[root, []]];
+    while (walk.length > 0) {
+      const [node, chain] = walk.pop();
+      if (node.name === 'svg') {
+        const inner = node === root ? [] : chain.concat([node]);
+        for (let i = node.children.length - 1; i >= 0; --i) {
+          const child = node.children[i];
+          if (child.children && child.name !== 'defs') walk.push([child, inner]);
+        }
+        continue;
+      }
+      const text = drawingText(node, chain.length + 1);
+      const elements = elementCount(node);
+      if (text.length > MAX_ELEMENT_BYTES) throw new DrawingLimit('an element past its ceiling');
+      if (part && (part.elements + elements > PART_ELEMENTS || part.bytes + text.length > PART_BYTES)) close();
+      if (!part) part = { root: shell(root), open: [], elements: 0, bytes: 0, references: [] };
+      // The copies of the <svg> elements this shape stands in: those of the shape before, as
+      // far as the two share them, then new ones.
+      let same = 0;
+      while (same < part.open.length && same < chain.length && part.open[same].from === chain[same]) ++same;
+      part.open.length = same;
+      for (let i = same; i < chain.length; ++i) {
+        const copy = shell(chain[i]);
+        (i === 0 ? part.root : part.open[i - 1].copy).children.push(copy);
+        part.open.push({ from: chain[i], copy });
+        for (const value of chain[i].attributes.values()) part.references.push(value);
+      }
+      (chain.length === 0 ? part.root : part.open[chain.length - 1].copy).children.push({ written: text });
+      part.references.push(text);
+      part.elements += elements;
+      part.bytes += text.length;
+    }
+    close();
+    return parts;
   }
 
   // The drawing is played at the size it is shown at, as the desktop's GDI does: the window
@@ -704,7 +795,7 @@
     }
     svg.setAttribute('xmlns', SVG_NS);
     svg.setAttribute('xmlns:xlink', XLINK_NS);
-    return { width: shown.width, height: shown.height, svg: drawingText(svg) };
+    return { width: shown.width, height: shown.height, parts: drawingParts(svg) };
   }
 
   // The TIFF and metafile decoders come the first time a file needs them, not with the
@@ -720,7 +811,8 @@
   }
 
   // The pixels, no larger than the box (0: no limit that way): { width, height, rgba, opaque }
-  // with rgba four bytes a pixel; for a metafile, the drawing to draw: { width, height, svg }.
+  // with rgba four bytes a pixel; for a metafile, the drawing to draw onto white, in the
+  // order given: { width, height, parts } (SVG documents as text).
   async function decode(bytes, name, maxWidth, maxHeight) {
     try {
       const b = asBytes(bytes);
