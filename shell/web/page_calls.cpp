@@ -1,7 +1,6 @@
 #include "shell/web/page_calls.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include <emscripten.h>
 
@@ -112,16 +111,19 @@ EM_JS(int, js_picture_size, (const char* name, int maxWidth, int maxHeight, int3
 EM_ASYNC_JS(int, js_await_picture_read, (const char* name, int maxWidth, int maxHeight), {
   return (await Module.page.awaitPictureRead(UTF8ToString(name), maxWidth, maxHeight)) ? 1 : 0;
 });
-EM_JS(uint8_t*, js_take_picture, (const char* name, int maxWidth, int maxHeight, int32_t* out), {
-  const picture = Module.page.takePicture(UTF8ToString(name), maxWidth, maxHeight);
+EM_JS(int, js_picture_pixels, (const char* name, int maxWidth, int maxHeight, int32_t* out), {
+  const picture = Module.page.pictureToTake(UTF8ToString(name), maxWidth, maxHeight);
   if (!picture) return 0;
-  const buffer = _malloc(Math.max(4, picture.rgba.length));
-  if (!buffer) return 0;
-  HEAPU8.set(picture.rgba, buffer);
   HEAP32[out >> 2] = picture.width;
   HEAP32[(out >> 2) + 1] = picture.height;
   HEAP32[(out >> 2) + 2] = picture.opaque ? 1 : 0;
-  return buffer;
+  return 1;
+});
+EM_JS(int, js_take_picture, (const char* name, int maxWidth, int maxHeight, uint8_t* into, int size), {
+  const picture = Module.page.takePicture(UTF8ToString(name), maxWidth, maxHeight);
+  if (!picture || picture.rgba.length !== size) return 0;
+  HEAPU8.set(picture.rgba, into);
+  return 1;
 });
 
 EM_JS(int, js_storage_available, (), { return Module.page.storageAvailable() ? 1 : 0; });
@@ -265,24 +267,18 @@ PictureRead AwaitPictureRead(const char* name, int32_t maxWidth, int32_t maxHeig
   return PictureSize(name, maxWidth, maxHeight, width, height);
 }
 
-bool TakePicture(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height,
-                 bool& opaque, std::vector<uint32_t>& rgba) {
+bool TakePicture(const char* name, int32_t maxWidth, int32_t maxHeight, DecodedImage& image) {
   int32_t out[3] = {};
-  uint8_t* bytes = js_take_picture(name, maxWidth, maxHeight, out);
-  if (bytes == nullptr) return false;
-  width = out[0];
-  height = out[1];
-  opaque = out[2] != 0;
+  if (js_picture_pixels(name, maxWidth, maxHeight, out) == 0) return false;
   // The page keeps to the limits; nothing larger than a surface may be is taken from it.
-  if (!SurfaceSizeAllowed(width, height)) {
-    std::free(bytes);
-    return false;
-  }
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  rgba.resize(count);
-  std::memcpy(rgba.data(), bytes, count * sizeof(uint32_t));
-  std::free(bytes);
-  return true;
+  if (!SurfaceSizeAllowed(out[0], out[1])) return false;
+  image.width = out[0];
+  image.height = out[1];
+  image.opaque = out[2] != 0;
+  // Straight into the image's own words: a picture the size of the screen is megabytes.
+  image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+  return js_take_picture(name, maxWidth, maxHeight, reinterpret_cast<uint8_t*>(image.pixels.data()),
+                         static_cast<int>(image.pixels.size() * sizeof(uint32_t))) != 0;
 }
 
 bool StorageAvailable() { return js_storage_available() != 0; }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "toolkit/image.h"
+
 // What the browser host asks of its page (site/*.js): the page owns the canvas, the
 // menu bar, dialogs, boxes, the file chooser, storage and help; the program owns the game.
 // Texts cross as UTF-8.
@@ -92,9 +94,9 @@ PictureRead PictureSize(const char* name, int32_t maxWidth, int32_t maxHeight, i
 // Reads the picture unless it is read already and waits until it is; meanwhile the
 // program's events wait (Asyncify: its page call is js_await_picture_read).
 PictureRead AwaitPictureRead(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height);
-// The last read's pixels, RGBA bytes, handed over once; false when there are none.
-bool TakePicture(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height,
-                 bool& opaque, std::vector<uint32_t>& rgba);
+// The last read's pixels, handed over once as R, G, B, A bytes in the image's words; false
+// when there are none.
+bool TakePicture(const char* name, int32_t maxWidth, int32_t maxHeight, DecodedImage& image);
 
 // Storage: one entry for each value; text "type:hex bytes". False when storage can't be had.
 bool StorageAvailable();

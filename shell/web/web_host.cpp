@@ -115,21 +115,12 @@ std::optional<DecodedImage> WebPictureFiles::Decode(const char* path) {
   if (Read(path, width, height)) {
     if (!SurfaceSizeAllowed(width, height)) return std::nullopt;
     const ImageSize fitted = FitWithin(ImageSize{width, height}, largest_);
-    bool opaque = false;
-    std::vector<uint32_t> rgba;
-    if (!page::TakePicture(path, largest_.width, largest_.height, width, height, opaque, rgba)) return std::nullopt;
     DecodedImage image;
-    image.width = width;
-    image.height = height;
-    image.opaque = opaque;
-    image.pixels.resize(rgba.size());
-    // R, G, B, A bytes to 0xAARRGGBB words.
-    for (size_t i = 0; i < rgba.size(); ++i) {
-      const uint32_t p = rgba[i];
-      image.pixels[i] = (p & 0xFF00FF00u) | ((p & 0xFFu) << 16) | ((p >> 16) & 0xFFu);
-    }
+    if (!page::TakePicture(path, largest_.width, largest_.height, image)) return std::nullopt;
+    // R, G, B, A bytes to 0xAARRGGBB words, where they are.
+    for (uint32_t& p : image.pixels) p = (p & 0xFF00FF00u) | ((p & 0xFFu) << 16) | ((p >> 16) & 0xFFu);
     // The page keeps to the limit; a decoder that gave more is made to keep to it here.
-    if (width > fitted.width || height > fitted.height) return Downscale(std::move(image), fitted);
+    if (image.width > fitted.width || image.height > fitted.height) return Downscale(std::move(image), fitted);
     return image;
   }
   const auto bytes = page::PictureBytes(path);
@@ -478,14 +469,16 @@ bool WebHost::ReadChosenPicture(const std::string& name) {
   readsWaited_.insert(token);
   const ImageSize largest = pictures_.LargestPicture();
   page::ReadPicture(token, name.c_str(), largest.width, largest.height);
-  while (answers_.count(token) == 0 && !destroyed_) Pump();
+  // Exit or the window closed meanwhile ends the wait: the program is on its way out.
+  const auto ending = [this] { return destroyed_ || quitPosted_; };
+  while (answers_.count(token) == 0 && !ending()) Pump();
   readsWaited_.erase(token);
   const auto answer = answers_.find(token);
   const bool replaced = answer == answers_.end() || answer->second == static_cast<int32_t>(page::PictureRead::Replaced);
   if (answer != answers_.end()) answers_.erase(answer);
-  if (destroyed_) page::StopReading();
+  if (ending()) page::StopReading();
   // A file that is no picture the page knows still goes to the program: it may be Targa.
-  return !replaced && !destroyed_;
+  return !replaced && !ending();
 }
 
 void WebHost::OpenWebAddress(std::string_view address) { page::OpenAddress(address); }

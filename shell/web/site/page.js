@@ -53,6 +53,7 @@ const calls = {
   stopReading: files.stopReading,
   pictureSize: files.pictureSize,
   awaitPictureRead: files.awaitPictureRead,
+  pictureToTake: files.pictureToTake,
   takePicture: files.takePicture,
   storageAvailable: storage.storageAvailable,
   readStored: storage.readStored,

@@ -103,6 +103,12 @@ export async function awaitPictureRead(name, maxWidth, maxHeight) {
   return last === read && read.finished;
 }
 
+// The pixels of the last read, to be taken.
+export function pictureToTake(name, maxWidth, maxHeight) {
+  if (!isLast(name, maxWidth, maxHeight) || !last.finished) return null;
+  return last.picture;
+}
+
 // The pixels of the last read, handed over once: the next ask reads the file again.
 export function takePicture(name, maxWidth, maxHeight) {
   if (!isLast(name, maxWidth, maxHeight) || !last.finished) return null;

@@ -117,7 +117,8 @@ export function readPicture(bytes, maxWidth, maxHeight) {
       endWorker();
       finish(read, { size: read.size, picture: null });
     };
-    read.deadline = setTimeout(expire, deadline(null));
+    const first = deadline(null);
+    read.deadline = setTimeout(expire, first);
     // A worker that fails (out of memory, say) is ended like one past its deadline.
     worker.onerror = (event) => {
       event.preventDefault();
@@ -128,8 +129,11 @@ export function readPicture(bytes, maxWidth, maxHeight) {
       if (!('picture' in data)) {
         read.size = data.size || null;
         // A picture of many pixels is given the time its size asks for.
-        clearTimeout(read.deadline);
-        read.deadline = setTimeout(expire, Math.max(0, started + deadline(read.size) - performance.now()));
+        const longer = deadline(read.size);
+        if (longer > first) {
+          clearTimeout(read.deadline);
+          read.deadline = setTimeout(expire, Math.max(0, started + longer - performance.now()));
+        }
         return;
       }
       const picture = data.picture;

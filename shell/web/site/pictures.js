@@ -575,6 +575,8 @@
   const MAX_ELEMENT_BYTES = 4 * 1024 * 1024 + 1024;
   const PART_ELEMENTS = 250;
   const PART_BYTES = 256 * 1024;
+  // A shape with the clipping and definitions it needs is read in one part, however large.
+  const MAX_SHAPE_ELEMENTS = 2000;
   // Each change of clipping opens an <svg> inside the one before; the browser's XML parser
   // stops far deeper than any drawing a player made, and its layout slows long before that.
   const MAX_DRAWING_DEPTH = 256;
@@ -684,32 +686,62 @@
   // does: each holds a run of the shapes in their order, inside copies of the <svg> elements
   // (a window, a viewport and a clipping) they stand in, with the definitions they name.
   // Every shape is drawn over what is there already, each on its own, so a cut between two
-  // changes nothing but the rounding where smoothed edges (of text) overlap.
+  // changes nothing but the rounding where smoothed edges (of text) overlap. A shape that
+  // needs more than a part holds (a clipping of many rectangles) has a part of its own, up to
+  // a ceiling.
   function drawingParts(root) {
     const shell = (node) => ({ name: node.name, attributes: node.attributes, children: [] });
     const definitions = new Map();
     for (const child of root.children) {
       if (child.name !== 'defs') continue;
       for (const definition of child.children) {
-        if (definition.attributes && definition.attributes.get('id')) definitions.set(definition.attributes.get('id'), definition);
+        const id = definition.attributes && definition.attributes.get('id');
+        if (id) definitions.set(id, { node: definition, cost: null });
       }
     }
+    const costOf = (definition) => {
+      if (!definition.cost) {
+        definition.cost = { elements: elementCount(definition.node), bytes: drawingText(definition.node, 2).length };
+      }
+      return definition.cost;
+    };
+    const named = (text, into) => {
+      for (const match of text.matchAll(/url\(#([^)]*)\)/g)) if (definitions.has(match[1])) into.add(match[1]);
+    };
     const parts = [];
     let part = null;
     let total = 0;
     const close = () => {
       if (!part) return;
-      const named = new Set();
-      for (const text of part.references) {
-        for (const match of text.matchAll(/url\(#([^)]*)\)/g)) named.add(match[1]);
-      }
-      const defs = [...named].filter((id) => definitions.has(id)).map((id) => definitions.get(id));
+      const defs = [...part.named].map((id) => definitions.get(id).node);
       if (defs.length > 0) part.root.children.unshift({ name: 'defs', attributes: new Map(), children: defs });
       const text = drawingText(part.root, 0);
       total += text.length;
       if (total > 2 * MAX_DRAWING_BYTES) throw new DrawingLimit('a drawing past its ceiling');
       parts.push(text);
       part = null;
+    };
+    const open = () => ({ root: shell(root), open: [], named: new Set(), elements: 0, bytes: 0 });
+    // What adding the shape costs the part: the shape, the copies of <svg>s it needs that the
+    // part has not opened yet, and the definitions they name that the part lacks.
+    const cost = (node, text, chain) => {
+      let same = 0;
+      while (same < part.open.length && same < chain.length && part.open[same].from === chain[same]) ++same;
+      const names = new Set();
+      named(text, names);
+      let elements = elementCount(node) + chain.length - same;
+      let bytes = text.length;
+      for (let i = same; i < chain.length; ++i) {
+        for (const value of chain[i].attributes.values()) named(value, names);
+        bytes += 64;
+      }
+      for (const id of names) {
+        if (part.named.has(id)) continue;
+        const { elements: e, bytes: b } = costOf(definitions.get(id));
+        elements += e;
+        bytes += b;
+      }
+      return { same, names, elements, bytes };
     };
     // The shapes in document order, each with the <svg> elements it stands in.
     const walk = [[root, []]];
@@ -724,25 +756,28 @@
         continue;
       }
       const text = drawingText(node, chain.length + 1);
-      const elements = elementCount(node);
-      if (text.length > MAX_ELEMENT_BYTES) throw new DrawingLimit('an element past its ceiling');
-      if (part && (part.elements + elements > PART_ELEMENTS || part.bytes + text.length > PART_BYTES)) close();
-      if (!part) part = { root: shell(root), open: [], elements: 0, bytes: 0, references: [] };
+      if (!part) part = open();
+      let need = cost(node, text, chain);
+      if (part.elements > 0 && (part.elements + need.elements > PART_ELEMENTS || part.bytes + need.bytes > PART_BYTES)) {
+        close();
+        part = open();
+        need = cost(node, text, chain);
+      }
+      if (need.elements > MAX_SHAPE_ELEMENTS || need.bytes > MAX_ELEMENT_BYTES) {
+        throw new DrawingLimit('a shape past its ceiling');
+      }
       // The copies of the <svg> elements this shape stands in: those of the shape before, as
       // far as the two share them, then new ones.
-      let same = 0;
-      while (same < part.open.length && same < chain.length && part.open[same].from === chain[same]) ++same;
-      part.open.length = same;
-      for (let i = same; i < chain.length; ++i) {
+      part.open.length = need.same;
+      for (let i = need.same; i < chain.length; ++i) {
         const copy = shell(chain[i]);
         (i === 0 ? part.root : part.open[i - 1].copy).children.push(copy);
         part.open.push({ from: chain[i], copy });
-        for (const value of chain[i].attributes.values()) part.references.push(value);
       }
       (chain.length === 0 ? part.root : part.open[chain.length - 1].copy).children.push({ written: text });
-      part.references.push(text);
-      part.elements += elements;
-      part.bytes += text.length;
+      for (const id of need.names) part.named.add(id);
+      part.elements += need.elements;
+      part.bytes += need.bytes;
     }
     close();
     return parts;

@@ -1,0 +1,104 @@
+// What reading a slow picture costs the game in a browser (headless Chromium on this
+// machine): a game is started, a group 4 fax TIFF (1728 x 1200, a dithered photo, which UTIF
+// reads slowly) is chosen, and arrow keys are pressed every 250 ms until the picture is
+// shown. For each run: the time from the choice to the picture, the main thread's task time
+// over it (Chromium's Performance.getMetrics), its longest task (the page's long-task
+// entries), and how long each key pressed meanwhile waited for the canvas to be drawn on
+// (the DevTools protocol delivers a key only once the page has taken the one before, so a
+// page that is busy throughout takes one). Several sites may be given (say the page before
+// and after a change): their runs take turns.
+//   node bench/web/measure_picture_read.mjs [runs] [site...]    (default: 7 runs, build/web)
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { serveSite, launch, waitForGame, settle, site as builtSite } from '../../tests/web/support.mjs';
+
+const runs = Number(process.argv[2] || 7);
+const sites = process.argv.length > 3 ? process.argv.slice(3).map((dir) => path.resolve(dir)) : [builtSite];
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const range = (values) => `${Math.min(...values).toFixed(0)}-${Math.max(...values).toFixed(0)}`;
+
+const dir = mkdtempSync(path.join(tmpdir(), 'brindlewick-bench-'));
+const fax = path.join(dir, 'fax.tif');
+execFileSync('convert', ['-size', '1728x1200', 'plasma:fractal', '-seed', '1', '-monochrome', '-compress', 'group4', fax]);
+
+const servers = [];
+for (const root of sites) servers.push(await serveSite(root));
+const browser = await launch();
+
+async function taskTime(session) {
+  const { metrics } = await session.send('Performance.getMetrics');
+  return metrics.find((m) => m.name === 'TaskDuration').value * 1000;
+}
+
+async function once(server) {
+  const context = await browser.newContext({ viewport: { width: 1280, height: 1024 }, serviceWorkers: 'block' });
+  const page = await context.newPage();
+  const session = await context.newCDPSession(page);
+  await session.send('Performance.enable');
+  await page.goto(server.url);
+  await waitForGame(page);
+  await page.keyboard.press('F2');
+  await settle(page);
+  // When each key came (the event's own time stamp) and when the canvas was next drawn on.
+  await page.evaluate(() => {
+    const log = { keys: [], presents: [], longest: 0 };
+    globalThis.benchLog = log;
+    document.addEventListener('keydown', (event) => log.keys.push(event.timeStamp), true);
+    const present = Module.page.present;
+    const width = BrindlewickPage.canvas.width;
+    Module.page.present = (...args) => {
+      const now = performance.now();
+      log.presents.push(now);
+      if (log.picture === undefined && BrindlewickPage.canvas.width !== width) log.picture = now;
+      return present(...args);
+    };
+    new PerformanceObserver((list) => {
+      for (const entry of list.getEntries()) log.longest = Math.max(log.longest, entry.duration);
+    }).observe({ entryTypes: ['longtask'] });
+  });
+  const width = await page.evaluate(() => BrindlewickPage.canvas.width);
+  const before = await taskTime(session);
+  const chooser = page.waitForEvent('filechooser');
+  await page.locator('.menu-title', { hasText: 'Options' }).click();
+  await page.locator('.menu-item:visible', { hasText: 'Custom Picture' }).first().click();
+  const started = Date.now();
+  await (await chooser).setFiles(fax);
+  // Keys every 250 ms, left and right in turn, until the picture is there.
+  let shown = false;
+  const keys = ['ArrowLeft', 'ArrowRight'];
+  for (let i = 0; !shown; i++) {
+    await page.waitForTimeout(250);
+    await page.keyboard.press(keys[i % 2]);
+    shown = await page.evaluate((w) => BrindlewickPage.canvas.width !== w, width);
+  }
+  const elapsed = Date.now() - started;
+  await settle(page);
+  const busy = await taskTime(session) - before;
+  const log = await page.evaluate(() => globalThis.benchLog);
+  // Keys pressed while the picture was being read, each until the canvas was next drawn on:
+  // its slide, or (where nothing could run meanwhile) the picture itself.
+  const latencies = log.keys.filter((at) => at < log.picture).map((at) => log.presents.find((t) => t >= at) - at);
+  await context.close();
+  return { elapsed, busy, longest: log.longest, keys: latencies };
+}
+
+const results = sites.map(() => []);
+for (let run = 0; run < runs; run++) {
+  for (let s = 0; s < sites.length; s++) results[s].push(await once(servers[s]));
+}
+for (let s = 0; s < sites.length; s++) {
+  const r = results[s];
+  const keys = r.flatMap((x) => x.keys);
+  const worst = r.map((x) => Math.max(0, ...x.keys));
+  console.log(`${sites[s]}:`);
+  console.log(`  choice to picture: median ${median(r.map((x) => x.elapsed))} ms of ${runs} (${range(r.map((x) => x.elapsed))})`);
+  console.log(`  main thread busy meanwhile: median ${median(r.map((x) => x.busy)).toFixed(0)} ms (${range(r.map((x) => x.busy))})`);
+  console.log(`  longest task: median ${median(r.map((x) => x.longest)).toFixed(0)} ms (${range(r.map((x) => x.longest))})`);
+  console.log(`  key to canvas while reading: median ${median(keys).toFixed(0)} ms of ${keys.length} keys (${range(keys)}); ` +
+    `each run's slowest: median ${median(worst).toFixed(0)} ms (${range(worst)})`);
+}
+await browser.close();
+for (const server of servers) await server.close();
+rmSync(dir, { recursive: true, force: true });
