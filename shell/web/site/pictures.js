@@ -577,8 +577,8 @@
   const PART_BYTES = 256 * 1024;
   // A shape with the clipping and definitions it needs is read in one part, however large.
   const MAX_SHAPE_ELEMENTS = 2000;
-  // Each change of clipping opens an <svg> inside the one before; the browser's XML parser
-  // stops far deeper than any drawing a player made, and its layout slows long before that.
+  // A clipping region selected opens an <svg> inside the one before; the browser's XML
+  // parser stops far deeper than any drawing a player made, and its layout slows long before.
   const MAX_DRAWING_DEPTH = 256;
   const SVG_NS = 'http://www.w3.org/2000/svg';
   const XLINK_NS = 'http://www.w3.org/1999/xlink';
