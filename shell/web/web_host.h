@@ -117,7 +117,9 @@ class WebHost : public Host {
   // The reads of chosen pictures being waited on, the latest innermost.
   std::set<int32_t> readsWaited_;
   std::map<int32_t, Dialog*> dialogs_;
-  std::vector<uint32_t> staging_;
+  // Written whole before each use: left unfilled when it grows (a new picture's first frame
+  // is megabytes).
+  PixelVector staging_;
   // A copy of what the canvas shows, so that only what differs is handed to it.
   std::vector<uint32_t> onCanvas_;
   uint64_t presentedPixels_ = 0;
