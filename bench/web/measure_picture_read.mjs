@@ -8,14 +8,21 @@
 // page that is busy throughout takes one). Several sites may be given (say the page before
 // and after a change): their runs take turns.
 //   node bench/web/measure_picture_read.mjs [runs] [site...]    (default: 7 runs, build/web)
+// With --largest instead, how long the page's reader (picture_reader.js and its worker)
+// takes over the slowest pictures it is given: the largest a page takes (16000 x 4096, as
+// large as ImageMagick here writes them) in each format the worker decodes, and fax pages;
+// the deadline is set aside, each file read [runs] times (default 3), medians and ranges.
+//   node bench/web/measure_picture_read.mjs --largest [runs]
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { serveSite, launch, waitForGame, settle, site as builtSite } from '../../tests/web/support.mjs';
 
-const runs = Number(process.argv[2] || 7);
-const sites = process.argv.length > 3 ? process.argv.slice(3).map((dir) => path.resolve(dir)) : [builtSite];
+const largest = process.argv[2] === '--largest';
+const args = largest ? process.argv.slice(3) : process.argv.slice(2);
+const runs = Number(args[0] || (largest ? 3 : 7));
+const sites = args.length > 1 ? args.slice(1).map((dir) => path.resolve(dir)) : [builtSite];
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 const range = (values) => `${Math.min(...values).toFixed(0)}-${Math.max(...values).toFixed(0)}`;
 
@@ -26,6 +33,54 @@ execFileSync('convert', ['-size', '1728x1200', 'plasma:fractal', '-seed', '1', '
 const servers = [];
 for (const root of sites) servers.push(await serveSite(root));
 const browser = await launch();
+
+if (largest) {
+  const convert = (name, ...options) => {
+    const file = path.join(dir, name);
+    execFileSync('convert', [...options, file], { stdio: 'ignore' });
+    return file;
+  };
+  const photo = path.join(dir, 'photo.miff');
+  execFileSync('convert', ['-size', '4000x1024', 'plasma:fractal', '-seed', '2', '-resize', '16000x4096!', '-depth', '8', photo]);
+  const dithered = (w, h) => ['-size', `${w}x${h}`, 'plasma:fractal', '-seed', '1', '-monochrome', '-compress', 'group4'];
+  const files = [
+    ['PNG 16000 x 4096', convert('large.png', photo)],
+    ['JPEG 16000 x 4096', convert('large.jpg', photo, '-quality', '90')],
+    ['LZW TIFF 16000 x 4096', convert('large-lzw.tif', photo, '-compress', 'lzw')],
+    ['Deflate TIFF 16000 x 4096', convert('large-zip.tif', photo, '-compress', 'zip')],
+    ['group 4 fax page 1728 x 2292, dithered photo', convert('page.tif', ...dithered(1728, 2292))],
+    ['group 4 fax 4096 x 4096, dithered photo', convert('square.tif', ...dithered(4096, 4096))],
+    ['group 4 fax 2048 x 2048, checkerboard', convert('checker.tif', '-size', '2048x2048', 'pattern:gray50', '-compress', 'group4')],
+  ];
+  const context = await browser.newContext({ viewport: { width: 1280, height: 1024 } });
+  const page = await context.newPage();
+  // A page of the site holding only the reader.
+  await context.route(`${servers[0].url}reader.html`, (route) => route.fulfill({ contentType: 'text/html',
+    body: '<!doctype html><script type="module">import { readPicture } from "./picture_reader.js"; globalThis.readPicture = readPicture;</script>' }));
+  await context.route(`${servers[0].url}file/**`, (route) => route.fulfill({ path: decodeURIComponent(new URL(route.request().url()).pathname.slice(5)) }));
+  await page.goto(`${servers[0].url}reader.html`);
+  await page.waitForFunction(() => globalThis.readPicture);
+  await page.evaluate(() => { globalThis.BrindlewickPictureDeadline = 3600000; });
+  for (const [label, file] of files) {
+    const times = [];
+    let shown = '';
+    for (let run = 0; run < runs; run++) {
+      const out = await page.evaluate(async (url) => {
+        const bytes = new Uint8Array(await (await fetch(url)).arrayBuffer());
+        const started = performance.now();
+        const { picture } = await readPicture(bytes, 1280, 1004);
+        return { ms: performance.now() - started, size: picture ? `${picture.width} x ${picture.height}` : 'nothing' };
+      }, `${servers[0].url}file${file}`);
+      times.push(out.ms);
+      shown = out.size;
+    }
+    console.log(`${label}: median ${median(times).toFixed(0)} ms of ${runs} (${range(times)}), shown at ${shown}`);
+  }
+  await browser.close();
+  for (const server of servers) await server.close();
+  rmSync(dir, { recursive: true, force: true });
+  process.exit(0);
+}
 
 async function taskTime(session) {
   const { metrics } = await session.send('Performance.getMetrics');

@@ -659,14 +659,27 @@ test('a read past its deadline gets the message and leaves the picture; the next
     await context.close();
   }
 
-  // Kept and read again at start-up, a picture past its deadline gets that message instead.
+  // Kept and read again at start-up, a picture past its deadline gets that message instead:
+  // a picture is chosen, and the bytes kept under its name become the slow fax's.
   const later = await newContext();
+  const slowDir = mkdtempSync(path.join(tmpdir(), 'brindlewick-web-'));
   try {
     const { page, problems } = await openPage(later, { clock: false });
     const builtIn = await canvasPixels(page);
     await choosePicture(page, path.join(repo, 'tests', 'data', 'pictures', 'quadrants-x4.png'));
     await settle(page);
-    await later.addInitScript(() => { globalThis.BrindlewickPictureDeadline = 1; });
+    await page.evaluate((b64) => new Promise((resolve, reject) => {
+      const request = indexedDB.open('brindlewick-puzzle', 1);
+      request.onsuccess = () => {
+        const transaction = request.result.transaction('pictures', 'readwrite');
+        const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+        transaction.objectStore('pictures').put({ bytes, stored: Date.now() }, 'quadrants-x4.png');
+        transaction.oncomplete = () => { request.result.close(); resolve(); };
+        transaction.onerror = () => reject(transaction.error);
+      };
+      request.onerror = () => reject(request.error);
+    }), readFileSync(slowFax(slowDir)).toString('base64'));
+    await later.addInitScript(() => { globalThis.BrindlewickPictureDeadline = 500; });
     await page.reload();
     const box = page.locator('.dialog.box');
     await box.waitFor();
@@ -677,6 +690,7 @@ test('a read past its deadline gets the message and leaves the picture; the next
     assert.equal(difference(await canvasPixels(page), builtIn), null, 'the built-in picture after the message');
     assert.deepEqual(problems, []);
   } finally {
+    rmSync(slowDir, { recursive: true, force: true });
     await later.close();
   }
 });

@@ -563,11 +563,12 @@
 
   // WMFJS builds its drawing through a document's createElementNS, and a worker has no
   // document; the drawing is only ever written out, so a document that writes text is enough.
-  // Only the page's thread can draw SVG, and reading an SVG costs it time in proportion to
-  // the elements and bytes read, so the drawing goes to it in parts of a bounded size, each
-  // read in a task of its own (the pixels are drawn elsewhere). A drawing past the ceilings
-  // is refused here; one at the ceilings takes the page's thread about a second in all, in
-  // slices a frame or two long (bench/README.md).
+  // Only the page's thread can read SVG, and reading it costs that thread time in proportion
+  // to the elements and bytes read, so the drawing goes to it in parts of a bounded size, each
+  // read in a task of its own (the browser draws the pixels elsewhere). A drawing past the
+  // ceilings is refused here. A part takes the page's thread a frame or two; a bitmap in a
+  // drawing is read whole, a third of a second here for one of a million pixels
+  // (bench/README.md).
   const MAX_DRAWING_ELEMENTS = 20000;
   const MAX_DRAWING_BYTES = 8 * 1024 * 1024;
   // One element is read whole: a bitmap in a drawing is its bytes as text (this many: a
