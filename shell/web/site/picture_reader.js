@@ -8,8 +8,8 @@
 
 // A read is given 10 s, or 4 us for each pixel its header states where that is longer (64 Mi
 // pixels, the most the page takes: 268 s). The slowest ordinary picture to decode is a group
-// 4 fax of a dithered photo, which UTIF reads at about 1 us a pixel here, 2.5 us with the
-// machine shared (bench/README.md): 4 us leaves a slower device room, and 10 s covers any
+// 4 fax of a dithered photo, which UTIF reads at 1.3 us a pixel here, 2.6 us with the machine
+// at its busiest (bench/README.md): 4 us leaves a slower device room, and 10 s covers any
 // picture of up to 2.5 million pixels. A file that takes longer is broken or built to be
 // slow; the game goes on meanwhile, so the wait costs the player little.
 const DEADLINE_MS = 10000;

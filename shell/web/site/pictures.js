@@ -567,7 +567,7 @@
   // to the elements and bytes read, so the drawing goes to it in parts of a bounded size, each
   // read in a task of its own (the browser draws the pixels elsewhere). A drawing past the
   // ceilings is refused here. A part takes the page's thread a frame or two; a bitmap in a
-  // drawing is read whole, a third of a second here for one of a million pixels
+  // drawing is read whole, a quarter of a second here for one of a million pixels
   // (bench/README.md).
   const MAX_DRAWING_ELEMENTS = 20000;
   const MAX_DRAWING_BYTES = 8 * 1024 * 1024;
