@@ -30,17 +30,18 @@ cp resources/icons/program.svg resources/icons/exclamation-32.png "$site/icons/"
 cp /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf "$site/fonts/"
 
 # vendor.txt: each line a file under shell/web/ and where it goes in the site. The page's
-# picture module fetches those decoders the first time a picture needs them.
+# picture worker loads those decoders the first time a picture needs them.
 grep -v '^#' shell/web/vendor.txt | while read -r from to; do
   [ -n "$from" ] || continue
   mkdir -p "$site/$(dirname "$to")"
   cp "shell/web/$from" "$site/$to"
 done
 # page.js is a module that imports the others: they are named up front so that they load
-# with it rather than after it.
-scripts="<script src=\"pictures.js\"></script><script type=\"module\" src=\"page.js\"></script>"
+# with it rather than after it. The picture worker and the reader it loads come when a
+# picture is first read.
+scripts="<script type=\"module\" src=\"page.js\"></script>"
 for file in shell/web/site/*.js; do
-  case $(basename "$file") in page.js|pictures.js|sw.js) ;; *) scripts="$scripts<link rel=\"modulepreload\" href=\"$(basename "$file")\">" ;; esac
+  case $(basename "$file") in page.js|pictures.js|picture_worker.js|sw.js) ;; *) scripts="$scripts<link rel=\"modulepreload\" href=\"$(basename "$file")\">" ;; esac
 done
 sed "s|<!--PAGE SCRIPTS-->|$scripts|" shell/web/site/index.html > "$site/index.html"
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include <emscripten.h>
 
@@ -101,23 +100,35 @@ EM_JS(uint8_t*, js_picture_bytes, (const char* name, int32_t* size), {
   HEAP32[size >> 2] = bytes.length;
   return buffer;
 });
-EM_JS(int, js_probe_picture, (const char* name, int32_t* out), {
-  const size = Module.page.probePicture(UTF8ToString(name));
+EM_JS(void, js_read_picture, (int token, const char* name, int maxWidth, int maxHeight), {
+  Module.page.readPicture(token, UTF8ToString(name), maxWidth, maxHeight);
+});
+EM_JS(void, js_stop_reading, (), { Module.page.stopReading(); });
+EM_JS(int, js_picture_size, (const char* name, int maxWidth, int maxHeight, int32_t* out), {
+  const size = Module.page.pictureSize(UTF8ToString(name), maxWidth, maxHeight);
+  if (size === undefined) return -1;
   if (!size) return 0;
   HEAP32[out >> 2] = size.width;
   HEAP32[(out >> 2) + 1] = size.height;
   return 1;
 });
-EM_ASYNC_JS(uint8_t*, js_decode_picture, (const char* name, int maxWidth, int maxHeight, int32_t* out), {
-  const picture = await Module.page.decodePicture(UTF8ToString(name), maxWidth, maxHeight);
+// The one page call here that waits for the page: Asyncify must know it.
+EM_ASYNC_JS(int, js_await_picture_read, (const char* name, int maxWidth, int maxHeight), {
+  return (await Module.page.awaitPictureRead(UTF8ToString(name), maxWidth, maxHeight)) ? 1 : 0;
+});
+EM_JS(int, js_picture_pixels, (const char* name, int maxWidth, int maxHeight, int32_t* out), {
+  const picture = Module.page.pictureToTake(UTF8ToString(name), maxWidth, maxHeight);
   if (!picture) return 0;
-  const buffer = _malloc(Math.max(4, picture.rgba.length));
-  if (!buffer) return 0;
-  HEAPU8.set(picture.rgba, buffer);
   HEAP32[out >> 2] = picture.width;
   HEAP32[(out >> 2) + 1] = picture.height;
   HEAP32[(out >> 2) + 2] = picture.opaque ? 1 : 0;
-  return buffer;
+  return 1;
+});
+EM_JS(int, js_take_picture, (const char* name, int maxWidth, int maxHeight, uint8_t* into, int size), {
+  const picture = Module.page.takePicture(UTF8ToString(name), maxWidth, maxHeight);
+  if (!picture || picture.rgba.length !== size) return 0;
+  HEAPU8.set(picture.rgba, into);
+  return 1;
 });
 
 EM_JS(int, js_storage_available, (), { return Module.page.storageAvailable() ? 1 : 0; });
@@ -244,32 +255,39 @@ std::optional<std::vector<uint8_t>> PictureBytes(const char* name) {
   return TakeBytes(bytes, size);
 }
 
-bool ProbePicture(const char* name, int32_t& width, int32_t& height) {
-  int32_t size[2] = {};
-  if (js_probe_picture(name, size) == 0) return false;
-  width = size[0];
-  height = size[1];
-  return true;
+void ReadPicture(int32_t token, const char* name, int32_t maxWidth, int32_t maxHeight) {
+  js_read_picture(token, name, maxWidth, maxHeight);
 }
 
-bool DecodePicture(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height,
-                   bool& opaque, std::vector<uint32_t>& rgba) {
+void StopReading() { js_stop_reading(); }
+
+PictureRead PictureSize(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height) {
+  int32_t size[2] = {};
+  const int state = js_picture_size(name, maxWidth, maxHeight, size);
+  if (state < 0) return PictureRead::NotRead;
+  if (state == 0) return PictureRead::NotAPicture;
+  width = size[0];
+  height = size[1];
+  return PictureRead::Sized;
+}
+
+PictureRead AwaitPictureRead(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height) {
+  if (js_await_picture_read(name, maxWidth, maxHeight) == 0) return PictureRead::NotAPicture;
+  return PictureSize(name, maxWidth, maxHeight, width, height);
+}
+
+bool TakePicture(const char* name, int32_t maxWidth, int32_t maxHeight, DecodedImage& image) {
   int32_t out[3] = {};
-  uint8_t* bytes = js_decode_picture(name, maxWidth, maxHeight, out);
-  if (bytes == nullptr) return false;
-  width = out[0];
-  height = out[1];
-  opaque = out[2] != 0;
+  if (js_picture_pixels(name, maxWidth, maxHeight, out) == 0) return false;
   // The page keeps to the limits; nothing larger than a surface may be is taken from it.
-  if (!SurfaceSizeAllowed(width, height)) {
-    std::free(bytes);
-    return false;
-  }
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  rgba.resize(count);
-  std::memcpy(rgba.data(), bytes, count * sizeof(uint32_t));
-  std::free(bytes);
-  return true;
+  if (!SurfaceSizeAllowed(out[0], out[1])) return false;
+  image.width = out[0];
+  image.height = out[1];
+  image.opaque = out[2] != 0;
+  // Straight into the image's own words: a picture the size of the screen is megabytes.
+  image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+  return js_take_picture(name, maxWidth, maxHeight, reinterpret_cast<uint8_t*>(image.pixels.data()),
+                         static_cast<int>(image.pixels.size() * sizeof(uint32_t))) != 0;
 }
 
 bool StorageAvailable() { return js_storage_available() != 0; }

@@ -7,15 +7,26 @@
 #include <utility>
 #include <vector>
 
+#include "toolkit/image.h"
+
 // What the browser host asks of its page (site/*.js): the page owns the canvas, the
 // menu bar, dialogs, boxes, the file chooser, storage and help; the program owns the game.
 // Texts cross as UTF-8.
 namespace puzzle::page {
 
 // One event the page queued: input for the main window, a timer's tick, an exposed
-// area, input for a dialog, a box's answer or a file chosen.
+// area, input for a dialog, a box's answer, a file chosen or a picture read.
 struct Event {
-  enum Kind : int32_t { None = 0, Message = 1, Timer = 2, Expose = 3, Dialog = 4, BoxAnswer = 5, FileChosen = 6 };
+  enum Kind : int32_t {
+    None = 0,
+    Message = 1,
+    Timer = 2,
+    Expose = 3,
+    Dialog = 4,
+    BoxAnswer = 5,
+    FileChosen = 6,
+    PictureRead = 7
+  };
   int32_t kind = None;
   int32_t a = 0;
   int32_t b = 0;
@@ -73,11 +84,24 @@ bool ShowHelp(uint32_t command);
 
 // Picture files the player chose, kept by the page under their names.
 std::optional<std::vector<uint8_t>> PictureBytes(const char* name);
-// The page's decoders: a size from the header, then the pixels.
-bool ProbePicture(const char* name, int32_t& width, int32_t& height);
-// Decodes into RGBA bytes no larger than the limits (0: none); empty when it fails.
-bool DecodePicture(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height,
-                   bool& opaque, std::vector<uint32_t>& rgba);
+
+// The page reads a picture away from the program's thread (a worker, with a deadline): the
+// size from the header, then the pixels no larger than the limits (0: none). One read at a
+// time; the last one is kept until its pixels are taken.
+enum class PictureRead : int32_t { NotAPicture = 0, Sized = 1, Replaced = 2, NotRead = -1 };
+// Starts a read; a PictureRead event with the token says how it ended (event.b, as above).
+// Another read, or StopReading, replaces it: its event says Replaced.
+void ReadPicture(int32_t token, const char* name, int32_t maxWidth, int32_t maxHeight);
+void StopReading();
+// What the last read found, if it was of this picture for these limits: NotRead while it
+// is not, NotAPicture, or Sized with the size before fitting.
+PictureRead PictureSize(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height);
+// Reads the picture unless it is read already and waits until it is; meanwhile the
+// program's events wait (Asyncify: its page call is js_await_picture_read).
+PictureRead AwaitPictureRead(const char* name, int32_t maxWidth, int32_t maxHeight, int32_t& width, int32_t& height);
+// The last read's pixels, handed over once as R, G, B, A bytes in the image's words; false
+// when there are none.
+bool TakePicture(const char* name, int32_t maxWidth, int32_t maxHeight, DecodedImage& image);
 
 // Storage: one entry for each value; text "type:hex bytes".
 bool StorageAvailable();

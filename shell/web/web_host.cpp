@@ -91,6 +91,16 @@ void WebPictureFiles::MeasureRoom() {
   largest_ = LargestPictureFor(ImageSize{width, height});
 }
 
+bool WebPictureFiles::Read(const char* path, int32_t& width, int32_t& height) {
+  // A chosen picture was read while the game went on (WebHost::GetOpenFileName); a kept one
+  // at start-up is read here, the program waiting.
+  page::PictureRead state = page::PictureSize(path, largest_.width, largest_.height, width, height);
+  if (state == page::PictureRead::NotRead) {
+    state = page::AwaitPictureRead(path, largest_.width, largest_.height, width, height);
+  }
+  return state == page::PictureRead::Sized;
+}
+
 std::optional<ImageSize> WebPictureFiles::Probe(const char* path) {
   MeasureRoom();
   probed_ = path;
@@ -102,7 +112,7 @@ std::optional<ImageSize> WebPictureFiles::Probe(const char* path) {
 std::optional<ImageSize> WebPictureFiles::NaturalSize(const char* path) {
   int32_t width = 0;
   int32_t height = 0;
-  if (page::ProbePicture(path, width, height)) {
+  if (Read(path, width, height)) {
     if (!SurfaceSizeAllowed(width, height)) return std::nullopt;
     return ImageSize{width, height};
   }
@@ -121,24 +131,15 @@ std::optional<DecodedImage> WebPictureFiles::Decode(const char* path) {
   probed_.clear();
   int32_t width = 0;
   int32_t height = 0;
-  if (page::ProbePicture(path, width, height)) {
+  if (Read(path, width, height)) {
     if (!SurfaceSizeAllowed(width, height)) return std::nullopt;
     const ImageSize fitted = FitWithin(ImageSize{width, height}, largest_);
-    bool opaque = false;
-    std::vector<uint32_t> rgba;
-    if (!page::DecodePicture(path, largest_.width, largest_.height, width, height, opaque, rgba)) return std::nullopt;
     DecodedImage image;
-    image.width = width;
-    image.height = height;
-    image.opaque = opaque;
-    image.pixels.resize(rgba.size());
-    // R, G, B, A bytes to 0xAARRGGBB words.
-    for (size_t i = 0; i < rgba.size(); ++i) {
-      const uint32_t p = rgba[i];
-      image.pixels[i] = (p & 0xFF00FF00u) | ((p & 0xFFu) << 16) | ((p >> 16) & 0xFFu);
-    }
+    if (!page::TakePicture(path, largest_.width, largest_.height, image)) return std::nullopt;
+    // R, G, B, A bytes to 0xAARRGGBB words, where they are.
+    for (uint32_t& p : image.pixels) p = (p & 0xFF00FF00u) | ((p & 0xFFu) << 16) | ((p >> 16) & 0xFFu);
     // The page keeps to the limit; a decoder that gave more is made to keep to it here.
-    if (width > fitted.width || height > fitted.height) return Downscale(std::move(image), fitted);
+    if (image.width > fitted.width || image.height > fitted.height) return Downscale(std::move(image), fitted);
     return image;
   }
   const auto bytes = page::PictureBytes(path);
@@ -271,12 +272,20 @@ void WebHost::Handle(const page::Event& event) {
     case page::Event::FileChosen:
       answers_[event.a] = event.b;
       break;
+    case page::Event::PictureRead:
+      if (readsWaited_.count(event.a) != 0) answers_[event.a] = event.b;
+      break;
     default: break;
   }
 }
 
 void WebHost::Dispatch(const Message& message) {
   if (handler_ == nullptr || destroyed_) return;
+  // The built-in picture chosen while a chosen file is being read: the later choice wins.
+  if (message.message == WM_COMMAND && (message.wParam & 0xFFFFu) == ID_OPTIONS_DEFAULT_PICTURE &&
+      !readsWaited_.empty()) {
+    page::StopReading();
+  }
   if (!handler_->TranslateAndDispatch(message) && message.message == WM_CLOSE) {
     destroyed_ = true;
     for (const auto& [id, callback] : timers_) page::StopTimer(id);
@@ -472,7 +481,31 @@ std::optional<std::string> WebHost::GetOpenFileName(const OpenFileRequest& reque
   if (!chosen) return std::nullopt;
   std::string name = page::ChosenName();
   if (name.empty()) return std::nullopt;
+  // Every chosen file here is a picture to play.
+  if (!ReadChosenPicture(name)) return std::nullopt;
   return name;
+}
+
+bool WebHost::ReadChosenPicture(const std::string& name) {
+  // A read can take seconds: the game goes on meanwhile, its input, timers and menus handled
+  // as in the main loop, and the program hears of the file once it is read. A choice made
+  // meanwhile replaces this one, even one whose read has ended but not yet been taken.
+  const int32_t token = NextToken();
+  for (const int32_t earlier : readsWaited_) answers_[earlier] = static_cast<int32_t>(page::PictureRead::Replaced);
+  readsWaited_.insert(token);
+  pictures_.MeasureRoom();
+  const ImageSize largest = pictures_.LargestPicture();
+  page::ReadPicture(token, name.c_str(), largest.width, largest.height);
+  // Exit or the window closed meanwhile ends the wait: the program is on its way out.
+  const auto ending = [this] { return destroyed_ || quitPosted_; };
+  while (answers_.count(token) == 0 && !ending()) Pump();
+  readsWaited_.erase(token);
+  const auto answer = answers_.find(token);
+  const bool replaced = answer == answers_.end() || answer->second == static_cast<int32_t>(page::PictureRead::Replaced);
+  if (answer != answers_.end()) answers_.erase(answer);
+  if (ending()) page::StopReading();
+  // A file that is no picture the page knows still goes to the program: it may be Targa.
+  return !replaced && !ending();
 }
 
 void WebHost::OpenWebAddress(std::string_view address) { page::OpenAddress(address); }

@@ -24,10 +24,16 @@ class WebPictureFiles : public ImageFileDecoder {
   std::optional<DecodedImage> Decode(const char* path) override;
   // Whether the page keeps bytes under that name, a picture or not.
   bool Exists(const char* path) override;
- private:
+  // Measures the room the page has now; pictures larger than it come out smaller, their
+  // shape kept (0 x 0 sets no limit).
   void MeasureRoom();
+  ImageSize LargestPicture() const { return largest_; }
 
-  // Pictures larger than this come out smaller, their shape kept; 0 x 0 sets no limit.
+ private:
+  // The page's read of the picture: its size before fitting, or false when the page's
+  // decoders don't know it.
+  bool Read(const char* path, int32_t& width, int32_t& height);
+
   ImageSize largest_{};
   // The file the room was last measured for.
   std::string probed_;
@@ -94,6 +100,8 @@ class WebHost : public Host {
   void Invalidate(const Rect& area, bool erase);
   // A box or a dialog or the file chooser waits on its own answer.
   int32_t NextToken() { return ++lastToken_; }
+  // Reads the chosen picture while the game goes on; false when a later choice replaced it.
+  bool ReadChosenPicture(const std::string& name);
 
   WindowHandler* handler_ = nullptr;
   std::unique_ptr<TrueTypeRasterizer> fonts_;
@@ -112,10 +120,14 @@ class WebHost : public Host {
   bool destroyed_ = false;
   int modalDepth_ = 0;
   int32_t lastToken_ = 0;
-  // Answers of boxes and file choices that came, by token.
+  // Answers of boxes, file choices and picture reads that came, by token.
   std::map<int32_t, int32_t> answers_;
+  // The reads of chosen pictures being waited on, the latest innermost.
+  std::set<int32_t> readsWaited_;
   std::map<int32_t, Dialog*> dialogs_;
-  std::vector<uint32_t> staging_;
+  // Written whole before each use: left unfilled when it grows (a new picture's first frame
+  // is megabytes).
+  PixelVector staging_;
   // A copy of what the canvas shows, so that only what differs is handed to it.
   std::vector<uint32_t> onCanvas_;
   uint64_t presentedPixels_ = 0;

@@ -1,8 +1,9 @@
 // The page's picture reader (shell/web/site/pictures.js) against hostile bytes: it reads
 // the files a player chooses and the ones the browser keeps for the next visit. libFuzzer
 // can't run JavaScript, so this is a small fuzzer of the same kind: inputs are mutated as
-// libFuzzer mutates them, and kept when they reach blocks of pictures.js, UTIF or pako that
-// no kept input reached as often (V8's own block coverage, counted in libFuzzer's buckets).
+// libFuzzer mutates them, and kept when they reach blocks of pictures.js, UTIF, pako or
+// WMFJS that no kept input reached as often (V8's own block coverage, counted in libFuzzer's
+// buckets).
 //   node web_pictures_fuzz.mjs replay DIR...                  every input once
 //   node web_pictures_fuzz.mjs run SECONDS RUNS FINDINGS NEW DIR...
 //   node web_pictures_fuzz.mjs merge OUT DIR...               the fewest inputs that reach as much
@@ -11,8 +12,10 @@
 // takes the process down is there when the run ends; a broken promise is kept beside it.
 //
 // What the reader promises, for any bytes: the probe gives nothing or a size within the
-// surfaces' limits; a TIFF (the one format decoded outside the browser) decodes to nothing
-// or to the probe's size with four bytes a pixel, and neither throws past the reader.
+// surfaces' limits; a TIFF decodes to nothing or to the probe's size with four bytes a pixel;
+// a metafile to nothing or to a drawing of the probe's size, SVG documents within the
+// ceilings the page's thread can read; and nothing throws past the reader. (The other
+// formats are the browser's to decode; a metafile's drawing is the browser's to draw.)
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import inspector from 'node:inspector';
@@ -25,11 +28,17 @@ const web = path.join(root, 'shell/web');
 const MAX_LEN = 16384;
 const MAX_SIDE = 16384;
 const MAX_PIXELS = 64 * 1024 * 1024;
+// What the page's thread may be handed of a drawing (pictures.js's ceilings): all the parts,
+// definitions repeated, and the elements of one part: 250 shapes, or one shape with what it
+// needs, with the copies of the <svg>s they stand in (256 deep at most) and the part's own.
+const MAX_DRAWING_TEXT = 2 * 8 * 1024 * 1024;
+const MAX_PART_ELEMENTS = 2000 + 256 + 2;
 
 // The scripts as the page loads them, each under its own name for the coverage.
 const scripts = [
   ['pako_inflate.min.js', path.join(web, 'node_modules/pako/dist/pako_inflate.min.js')],
   ['UTIF.js', path.join(web, 'node_modules/utif2/UTIF.js')],
+  ['WMFJS.bundle.min.js', path.join(web, 'node_modules/rtf.js/dist/WMFJS.bundle.min.js')],
   ['pictures.js', path.join(web, 'site/pictures.js')],
 ];
 // UTIF talks on the console about what it can't read; only the fuzzer's own lines are shown.
@@ -58,6 +67,22 @@ function isTiff(b) {
     (b[0] === 0x4d && b[1] === 0x4d && b[2] === 0 && b[3] === 42));
 }
 
+function isMetafile(b) {
+  const le16 = (i) => b[i] | (b[i + 1] << 8);
+  if (b.length >= 22 && le16(0) === 0xCDD7 && le16(2) === 0x9AC6) return true;
+  return b.length >= 18 && (le16(0) === 1 || le16(0) === 2) && le16(2) === 9;
+}
+
+// A part the page reads: one <svg> document, whose elements (each "<" not closing one, in a
+// drawing whose text is escaped) are no more than a part holds, shapes and their <svg>s
+// and definitions together.
+function checkPart(part) {
+  promise(typeof part === 'string' && part.startsWith('<svg ') && part.endsWith('</svg>'), 'a part is one <svg> document');
+  let elements = 0;
+  for (let i = part.indexOf('<'); i >= 0; i = part.indexOf('<', i + 1)) if (part[i + 1] !== '/') ++elements;
+  return elements;
+}
+
 async function tryInput(b) {
   const size = probe(b);
   if (size !== null) {
@@ -65,13 +90,27 @@ async function tryInput(b) {
     promise(Number.isInteger(width) && Number.isInteger(height) && width > 0 && height > 0, 'a whole size');
     promise(width <= MAX_SIDE && height <= MAX_SIDE && width * height <= MAX_PIXELS, 'a size within the limits');
   }
-  if (!isTiff(b)) return;
-  const picture = await decode(b, 'fuzz.tif', 0, 0);
+  const metafile = isMetafile(b);
+  if (!isTiff(b) && !metafile) return;
+  const picture = await decode(b, '', 0, 0);
+  promise(typeof globalThis.document === 'undefined', 'the drawing\'s document is put away');
   if (picture === null) return;
   promise(size !== null, 'a picture decoded only where the probe found one');
   promise(picture.width === size.width && picture.height === size.height,
     `the decoded size ${picture.width} x ${picture.height} is the probe's ${size.width} x ${size.height}`);
-  promise(picture.rgba.length === picture.width * picture.height * 4, 'four bytes a pixel');
+  if (!metafile) {
+    promise(picture.rgba.length === picture.width * picture.height * 4, 'four bytes a pixel');
+    return;
+  }
+  promise(Array.isArray(picture.parts), 'a metafile gives a drawing');
+  let text = 0;
+  let most = 0;
+  for (const part of picture.parts) {
+    text += part.length;
+    most = Math.max(most, checkPart(part));
+  }
+  promise(text <= MAX_DRAWING_TEXT, `a drawing of ${text} bytes is within the ceiling`);
+  promise(most <= MAX_PART_ELEMENTS, `a part of ${most} elements`);
 }
 
 // ---- Coverage ----

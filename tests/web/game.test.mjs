@@ -435,7 +435,8 @@ test('a picture of every format comes through the file chooser; a hostile one ge
       await (await chooser).setFiles(file);
       // The chooser answered (its input gone), then the program done with the file.
       await page.waitForFunction(() => BrindlewickPage.dialogStack.length > 0 ||
-        (!document.querySelector('input[type=file]') && BrindlewickPage.events.length === 0 && BrindlewickPage.idle()));
+        (!document.querySelector('input[type=file]') && BrindlewickPage.events.length === 0 && BrindlewickPage.idle() &&
+         !BrindlewickPage.readingPicture));
     };
     const size = () => page.evaluate(() => [BrindlewickPage.canvas.width, BrindlewickPage.canvas.height]);
     const defaultSize = await size();
@@ -499,6 +500,141 @@ test('a picture of every format comes through the file chooser; a hostile one ge
   } finally {
     rmSync(dir, { recursive: true, force: true });
     await context.close();
+  }
+});
+
+// A group 4 fax of a checkerboard: a change of colour at every pixel, the slowest thing
+// UTIF reads (seconds at 2048 x 2048, far more than the steps below take).
+function slowFax(dir) {
+  const file = path.join(dir, 'checkerboard.tif');
+  execFileSync('convert', ['-size', '2048x2048', 'pattern:gray50', '-compress', 'group4', file]);
+  return file;
+}
+
+// The program's queue taken while a picture may still be being read.
+async function settleWhileReading(page) {
+  await page.waitForFunction(() => BrindlewickPage.events.length === 0 && BrindlewickPage.idle());
+}
+
+async function choosePicture(page, file) {
+  const chooser = page.waitForEvent('filechooser');
+  await menu(page, 'Options', 'Custom Picture');
+  await (await chooser).setFiles(file);
+}
+
+test('while a slow picture is read the game plays on, says it is busy, and a second choice replaces the first', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context);
+  const mirror = new Mirror(START);
+  const dir = mkdtempSync(path.join(tmpdir(), 'brindlewick-web-'));
+  try {
+    const slow = slowFax(dir);
+    await press(page, mirror, 'F2', VK.F2);
+    await expectSame(page, mirror, 'F2');
+    await choosePicture(page, slow);
+    await page.waitForFunction(() => BrindlewickPage.readingPicture);
+
+    // Keys slide tiles and the clock ticks, as in the headless game, all while the file is read.
+    for (const key of ['LEFT', 'UP', 'RIGHT']) {
+      await press(page, mirror, KEY_NAMES[VK[key]], VK[key]);
+      await settleWhileReading(page);
+      assert.equal(difference(await canvasPixels(page), await mirror.screen()), null, `the ${key} arrow while reading`);
+    }
+    for (let second = 1; second <= 2; second++) {
+      await page.clock.runFor(1000);
+      await mirror.send(`time ${START + second}`, 'tick 1');
+      await settleWhileReading(page);
+      assert.equal(difference(await canvasPixels(page), await mirror.screen()), null, `second ${second} while reading`);
+    }
+    assert.ok(await page.evaluate(() => BrindlewickPage.readingPicture), 'the read ended before the checks did');
+    // Past a moment, the pointer over the game and a notice say that a picture is being read.
+    assert.ok(await page.locator('#reading').isVisible());
+    assert.equal(await page.locator('#game').evaluate((canvas) => getComputedStyle(canvas).cursor), 'progress');
+    await page.screenshot({ path: path.join(artifacts, 'picture-reading.png') });
+
+    // Another file chosen now is the one played; the slow one never comes.
+    const png = path.join(repo, 'tests', 'data', 'pictures', 'quadrants-x4.png');
+    await choosePicture(page, png);
+    await settle(page);
+    assert.equal(await page.locator('.dialog').count(), 0);
+    assert.equal(await page.locator('#reading').isVisible(), false);
+    assert.equal(await page.locator('#game').evaluate((canvas) => getComputedStyle(canvas).cursor), 'auto');
+    assert.equal(await page.locator('[data-command="40019"]').getAttribute('aria-checked'), 'true');
+    const width = await page.evaluate(() => BrindlewickPage.canvas.width);
+    assert.ok(width < 1000, `the game is ${width} wide: the slow picture came after all`);
+    assert.deepEqual(problems, []);
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
+    await mirror.close();
+    await context.close();
+  }
+});
+
+test('a read past its deadline gets the message and leaves the picture; the next file is read afresh', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context);
+  const dir = mkdtempSync(path.join(tmpdir(), 'brindlewick-web-'));
+  try {
+    const slow = slowFax(dir);
+    const before = await canvasPixels(page);
+    await page.evaluate(() => { globalThis.BrindlewickPictureDeadline = 2000; });
+    await choosePicture(page, slow);
+    await page.waitForFunction(() => BrindlewickPage.readingPicture);
+    await page.clock.runFor(2000);
+    const box = page.locator('.dialog.box');
+    await box.waitFor();
+    assert.match(await box.locator('.caption').textContent(), /Change Picture Error/);
+    assert.match(await box.textContent(), /Cannot change picture\./);
+    await page.screenshot({ path: path.join(artifacts, 'picture-deadline.png') });
+    await page.keyboard.press('Enter');
+    await box.waitFor({ state: 'detached' });
+    await settle(page);
+    assert.equal(difference(await canvasPixels(page), before), null, 'the picture changed after the deadline');
+    assert.equal(await page.locator('[data-command="40018"]').getAttribute('aria-checked'), 'true');
+
+    await choosePicture(page, path.join(repo, 'tests', 'data', 'pictures', 'quadrants-x4.png'));
+    await settle(page);
+    assert.equal(await page.locator('.dialog').count(), 0, 'the next file was refused');
+    assert.equal(await page.locator('[data-command="40019"]').getAttribute('aria-checked'), 'true');
+    assert.deepEqual(problems, []);
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
+    await context.close();
+  }
+
+  // Kept and read again at start-up, a picture past its deadline gets that message instead:
+  // a picture is chosen, and the bytes kept under its name become the slow fax's.
+  const later = await newContext();
+  const slowDir = mkdtempSync(path.join(tmpdir(), 'brindlewick-web-'));
+  try {
+    const { page, problems } = await openPage(later, { clock: false });
+    const builtIn = await canvasPixels(page);
+    await choosePicture(page, path.join(repo, 'tests', 'data', 'pictures', 'quadrants-x4.png'));
+    await settle(page);
+    await page.evaluate((b64) => new Promise((resolve, reject) => {
+      const request = indexedDB.open('brindlewick-puzzle', 1);
+      request.onsuccess = () => {
+        const transaction = request.result.transaction('pictures', 'readwrite');
+        const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+        transaction.objectStore('pictures').put({ bytes, stored: Date.now() }, 'quadrants-x4.png');
+        transaction.oncomplete = () => { request.result.close(); resolve(); };
+        transaction.onerror = () => reject(transaction.error);
+      };
+      request.onerror = () => reject(request.error);
+    }), readFileSync(slowFax(slowDir)).toString('base64'));
+    await later.addInitScript(() => { globalThis.BrindlewickPictureDeadline = 500; });
+    await page.reload();
+    const box = page.locator('.dialog.box');
+    await box.waitFor();
+    assert.match(await box.locator('.caption').textContent(), /Invalid Picture/);
+    assert.match(await box.textContent(), /Cannot load picture: quadrants-x4\.png/);
+    await page.keyboard.press('Enter');
+    await waitForGame(page);
+    assert.equal(difference(await canvasPixels(page), builtIn), null, 'the built-in picture after the message');
+    assert.deepEqual(problems, []);
+  } finally {
+    rmSync(slowDir, { recursive: true, force: true });
+    await later.close();
   }
 });
 

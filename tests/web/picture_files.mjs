@@ -22,7 +22,8 @@ export function metafile(placeable, width = 2880, height = 1440, unitsPerInch = 
   let longest = 0;
   const record = (fn, params) => {
     longest = Math.max(longest, 3 + params.length);
-    records.push(...le32(3 + params.length), ...le16(fn), ...params.flatMap((p) => le16(p & 0xFFFF)));
+    records.push(...le32(3 + params.length), ...le16(fn));
+    for (const p of params) records.push(p & 0xFF, (p >> 8) & 0xFF);  // a bitmap's words are too many to spread
   };
   record(0x020B, [0, 0]);  // SetWindowOrg
   record(0x020C, [height, width]);  // SetWindowExt
@@ -42,6 +43,6 @@ export function metafile(placeable, width = 2880, height = 1440, unitsPerInch = 
     out.push(...le16(sum));
   }
   out.push(...le16(1), ...le16(9), ...le16(0x0300), ...le32((18 + records.length) / 2), ...le16(2), ...le32(longest), ...le16(0));
-  return Buffer.from([...out, ...records]);
+  return Buffer.concat([Buffer.from(out), Buffer.from(records)]);
 }
 

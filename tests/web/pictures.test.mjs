@@ -1,6 +1,7 @@
-// The page's picture module in headless Chromium: every format against ImageMagick's own
-// decode, photos stood upright, sizes from the header agreeing with the pixels, pictures
-// fitted to a box, and hostile files refused without harm to the tab.
+// The page's picture reader in headless Chromium, through its worker as the game uses it:
+// every format against ImageMagick's own decode, photos stood upright, sizes from the header
+// agreeing with the pixels, pictures fitted to a box, hostile files refused without harm to
+// the tab, and reads that are replaced or run past their deadline.
 //   node --test tests/web/pictures.test.mjs      (from the repository's root)
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
@@ -29,19 +30,16 @@ let browser;
 let page;
 let dir;
 
-// The site's scripts in the order vendor.txt gives them, then ours.
+// The page's picture reader (site/picture_reader.js, which starts site/picture_worker.js),
+// with the decoders it loads, as vendor.txt places them.
 function scripts() {
   const files = {};
-  const order = [];
   for (const line of fs.readFileSync(path.join(web, 'vendor.txt'), 'utf8').split('\n')) {
     const [from, to] = line.replace(/#.*/, '').trim().split(/\s+/);
-    if (!from) continue;
-    files[to] = path.join(web, from);
-    if (to.endsWith('.js')) order.push(to);
+    if (from && to.endsWith('.js')) files[to] = path.join(web, from);
   }
-  files['pictures.js'] = path.join(web, 'site/pictures.js');
-  order.push('pictures.js');
-  return { files, order };
+  for (const name of ['picture_reader.js', 'picture_worker.js', 'pictures.js']) files[name] = path.join(web, 'site', name);
+  return files;
 }
 
 before(async () => {
@@ -51,8 +49,9 @@ before(async () => {
     args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update', '--no-first-run'],
   });
   const context = await browser.newContext();
-  const { files, order } = scripts();
-  const html = '<!doctype html><title>pictures</title>' + order.map((f) => `<script src="${f}"></script>`).join('');
+  const files = scripts();
+  const html = '<!doctype html><title>pictures</title><script type="module">' +
+    'import { readPicture } from "./picture_reader.js"; globalThis.readPicture = readPicture;</script>';
   await context.route(`${site}**`, (route) => {
     const name = new URL(route.request().url()).pathname.slice(1);
     if (name === '') return route.fulfill({ contentType: 'text/html', body: html });
@@ -64,6 +63,7 @@ before(async () => {
   page.on('pageerror', (e) => page.errors.push(String(e)));
   page.on('console', (m) => { if (m.type() === 'error') page.errors.push(m.text()); });
   await page.goto(site);
+  await page.waitForFunction(() => globalThis.readPicture);
 });
 
 after(async () => {
@@ -73,26 +73,25 @@ after(async () => {
 
 // ---- Talking to the page ----
 
-async function probe(bytes) {
-  return page.evaluate((b64) => {
-    const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
-    return BrindlewickPictures.probe(bytes, 'picture');
-  }, Buffer.from(bytes).toString('base64'));
-}
-
-async function decode(bytes, maxWidth = 0, maxHeight = 0) {
+// What the page's reader finds in the bytes: the size from the header, and the pixels no
+// larger than the box (0: no limit), as the worker gives them to the page.
+async function readInPage(bytes, maxWidth = 0, maxHeight = 0) {
   const out = await page.evaluate(async ([b64, w, h]) => {
     const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
-    const picture = await BrindlewickPictures.decode(bytes, 'picture', w, h);
-    if (picture === null) return null;
+    const { size, picture } = await readPicture(bytes, w, h);
+    if (picture === null) return { size, picture };
     if (!(picture.rgba instanceof Uint8ClampedArray)) return 'rgba is no Uint8ClampedArray';
     let text = '';
     for (let i = 0; i < picture.rgba.length; i += 0x8000) text += String.fromCharCode.apply(null, picture.rgba.subarray(i, i + 0x8000));
-    return { width: picture.width, height: picture.height, opaque: picture.opaque, rgba: btoa(text) };
+    return { size, picture: { width: picture.width, height: picture.height, opaque: picture.opaque, rgba: btoa(text) } };
   }, [Buffer.from(bytes).toString('base64'), maxWidth, maxHeight]);
-  if (out && typeof out === 'object') out.rgba = Buffer.from(out.rgba, 'base64');
+  assert.equal(typeof out, 'object', out);
+  if (out.picture) out.picture.rgba = Buffer.from(out.picture.rgba, 'base64');
   return out;
 }
+
+async function probe(bytes) { return (await readInPage(bytes)).size; }
+async function decode(bytes, maxWidth = 0, maxHeight = 0) { return (await readInPage(bytes, maxWidth, maxHeight)).picture; }
 
 // ---- ImageMagick's word ----
 
@@ -378,6 +377,78 @@ describe('metafiles', () => {
   });
 });
 
+describe('metafiles of many shapes', () => {
+  // A brush of the colour, selected, a rectangle in it, and the brush let go again.
+  const filled = (colour, [left, top, right, bottom]) => [
+    [0x02FC, [0, colour[0] | (colour[1] << 8), colour[2], 0]], [0x012D, [2]], [0x041B, [bottom, right, top, left]], [0x01F0, [2]],
+  ];
+
+  test('are drawn whole however many parts the page reads them in, clipping and all', async () => {
+    // 40 x 20 cells of 30 pixels, each its own colour: the page reads them in several parts.
+    const cells = [];
+    const colour = (x, y) => [x * 6, y * 12, 128];
+    for (let y = 0; y < 20; ++y) {
+      for (let x = 0; x < 40; ++x) cells.push(...filled(colour(x, y), [x * 30, y * 30, x * 30 + 30, y * 30 + 30]));
+    }
+    const grid = await decode(metafile(false, 1200, 600, 0, cells));
+    assert.deepEqual([grid.width, grid.height], [1200, 600]);
+    for (let y = 0; y < 20; ++y) {
+      for (let x = 0; x < 40; ++x) assert.deepEqual(pixel(grid, x * 30 + 15, y * 30 + 15), [...colour(x, y), 255], `cell ${x}, ${y}`);
+    }
+    // Clipped to a box, then 600 green rectangles over everything: only the box turns green,
+    // in every part.
+    const green = [];
+    for (let i = 0; i < 600; ++i) green.push(...filled([0, 255, 0], [0, 0, 1200, 600]));
+    // (WMFJS takes a new clipping from the next change of window or viewport on.)
+    const clipped = await decode(metafile(false, 1200, 600, 0, [[0x0416, [400, 900, 200, 300]], [0x020B, [0, 0]], ...green]));
+    assert.deepEqual(pixel(clipped, 600, 300), [0, 255, 0, 255]);
+    assert.deepEqual(pixel(clipped, 100, 300), [255, 0, 0, 255]);
+    assert.deepEqual(pixel(clipped, 1100, 500), [0, 0, 255, 255]);
+    assert.deepEqual(pixel(clipped, 700, 100), [0, 0, 255, 255]);
+  });
+
+  test('a drawing past the page\'s ceiling is refused, the file still known as a picture', async () => {
+    const rectangles = Array.from({ length: 20001 }, (_, i) => [0x041B, [i % 100 + 10, i % 100 + 10, i % 100, i % 100]]);
+    const crowded = await readInPage(metafile(false, 200, 200, 0, rectangles));
+    assert.deepEqual(crowded.size, { width: 200, height: 200 });
+    assert.equal(crowded.picture, null);
+    // A bitmap whose bytes as text are more than the page reads at once, and one just within.
+    const black = [0, 0, 0];
+    const bitmap = (side) => metafile(false, 100, 100, 0, [stretchDib(side, side, Array.from({ length: side }, () => Array(side).fill(black)), [0, 0, 100, 100])]);
+    const large = await readInPage(bitmap(1200));
+    assert.deepEqual([large.size, large.picture], [{ width: 100, height: 100 }, null]);
+    assert.deepEqual(pixel(await decode(bitmap(1000)), 50, 50), [0, 0, 0, 255]);
+  });
+});
+
+describe('reading', () => {
+  // A group 4 fax of a checkerboard: a change of colour at every pixel, seconds of UTIF's time.
+  const slowFax = () => read(make('checkerboard.tif', '-size', '2048x2048', 'pattern:gray50', '-compress', 'group4'));
+
+  test('a read that a second one replaces answers nothing, and the second is read', async () => {
+    const answers = await page.evaluate(async ([slow, png]) => {
+      const bytes = (b64) => Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+      const first = readPicture(bytes(slow), 0, 0);
+      const second = readPicture(bytes(png), 0, 0);
+      const [a, b] = await Promise.all([first, second]);
+      return [a, b && b.picture && [b.picture.width, b.picture.height]];
+    }, [slowFax().toString('base64'), read(path.join(pictures, 'quadrants.png')).toString('base64')]);
+    assert.deepEqual(answers, [null, [12, 8]]);
+  });
+
+  test('a read past its deadline keeps the size, gives no pixels, and the next read is served afresh', async () => {
+    await page.evaluate(() => { globalThis.BrindlewickPictureDeadline = 500; });
+    try {
+      const late = await readInPage(slowFax());
+      assert.deepEqual([late.size, late.picture], [{ width: 2048, height: 2048 }, null]);
+    } finally {
+      await page.evaluate(() => { delete globalThis.BrindlewickPictureDeadline; });
+    }
+    assert.deepEqual(pixel(await decode(read(path.join(pictures, 'quadrants.png'))), 11, 7), [255, 255, 0, 255]);
+    assert.deepEqual(page.errors, []);
+  });
+});
+
 describe('the size probe', () => {
   test('agrees with the decoded size for every format', async () => {
     const files = ['quadrants.bmp', 'quadrants.gif', 'quadrants.png', 'quadrants.tif', 'quadrants.jpg', 'half-alpha.png']
@@ -407,14 +478,10 @@ describe('the size probe', () => {
     assert.deepEqual(pixel(turned, 0, 0), [0, 0, 255, 255]);
   });
 
-  test('the format comes from the contents, not the name; Targa is left to the program', async () => {
+  test('the format comes from the contents; Targa is left to the program', async () => {
     const png = read(path.join(pictures, 'quadrants.png'));
-    const named = await page.evaluate(async (b64) => {
-      const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
-      const p = await BrindlewickPictures.decode(bytes, 'really-a-png.bmp', 0, 0);
-      return [BrindlewickPictures.probe(bytes, 'x.tga'), p && p.width];
-    }, png.toString('base64'));
-    assert.deepEqual(named, [{ width: 12, height: 8 }, 12]);
+    const { size, picture } = await readInPage(png);
+    assert.deepEqual([size, picture.width], [{ width: 12, height: 8 }, 12]);
     const targa = read(make('picture.tga', '-size', '12x8', 'xc:red'));
     assert.equal(await probe(targa), null);
     assert.equal(await decode(targa), null);

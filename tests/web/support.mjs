@@ -79,9 +79,10 @@ export async function waitForGame(page) {
     BrindlewickPage.presents > 0 && BrindlewickPage.idle());
 }
 
-// Lets the program take every queued event and go back to waiting.
+// Lets the program take every queued event and go back to waiting, any picture read.
 export async function settle(page) {
-  await page.waitForFunction(() => BrindlewickPage.events.length === 0 && BrindlewickPage.idle());
+  await page.waitForFunction(() => BrindlewickPage.events.length === 0 && BrindlewickPage.idle() &&
+    !BrindlewickPage.readingPicture);
 }
 
 // The canvas's pixels as 0xRRGGBB numbers, row by row.

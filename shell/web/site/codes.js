@@ -51,6 +51,7 @@ export const EVENT_EXPOSE = 3;
 export const EVENT_DIALOG = 4;
 export const EVENT_BOX_ANSWER = 5;
 export const EVENT_FILE_CHOSEN = 6;
+export const EVENT_PICTURE_READ = 7;
 
 const KEY_CODES = {
   ArrowLeft: VK_LEFT, ArrowUp: VK_UP, ArrowRight: VK_RIGHT, ArrowDown: VK_DOWN,

@@ -51,8 +51,12 @@ const calls = {
   chooseFile: files.chooseFile,
   chosenName: files.chosenName,
   pictureBytes: files.pictureBytes,
-  probePicture: files.probePicture,
-  decodePicture: files.decodePicture,
+  readPicture: files.readPicture,
+  stopReading: files.stopReading,
+  pictureSize: files.pictureSize,
+  awaitPictureRead: files.awaitPictureRead,
+  pictureToTake: files.pictureToTake,
+  takePicture: files.takePicture,
   storageAvailable: storage.storageAvailable,
   readStored: storage.readStored,
   writeStoredTogether: storage.writeStoredTogether,
@@ -73,6 +77,7 @@ globalThis.BrindlewickPage = Object.freeze({
   get firstWholeFrame() { return screen.presentedCounts().firstWholeFrame; },
   get dialogStack() { return { length: dialogs.dialogCount() }; },
   get room() { return layout.clientRoom(); },
+  get readingPicture() { return files.readingPicture(); },
 });
 
 async function loadFont() {

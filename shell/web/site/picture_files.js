@@ -1,11 +1,20 @@
 // The player's picture files: the file chooser, the bytes of every picture chosen or kept,
-// and the decoders (pictures.js) the program reads them through.
-import { EVENT_FILE_CHOSEN } from './codes.js';
+// and reading them (picture_reader.js) for the program: the last picture read is kept, its
+// size and pixels, until the program takes the pixels.
+import { EVENT_FILE_CHOSEN, EVENT_PICTURE_READ } from './codes.js';
 import { queue } from './program.js';
 import { keepPicture, loadKeptPictures } from './kept_pictures.js';
+import { readPicture as readInWorker, stopReading as stopWorker } from './picture_reader.js';
+
+// How a read ends, as the program's PictureRead event gives it (shell/web/page_calls.h).
+const READ_NOTHING = 0;
+const READ_SIZED = 1;
+const READ_REPLACED = 2;
 
 const pictures = new Map();
 let chosen = '';
+// The last read: { name, maxWidth, maxHeight, token, done, finished, size, picture }.
+let last = null;
 
 export function loadPictures() { return loadKeptPictures(pictures); }
 
@@ -61,24 +70,64 @@ export function chooseFile(token, accept) {
 export function chosenName() { return chosen; }
 export function pictureBytes(name) { return pictures.get(name) || null; }
 
-export function probePicture(name) {
-  const bytes = pictures.get(name);
-  const decoders = globalThis.BrindlewickPictures;
-  if (!bytes || !decoders) return null;
-  try {
-    return decoders.probe(bytes, name) || null;
-  } catch (error) {
-    return null;
-  }
+function isLast(name, maxWidth, maxHeight) {
+  return last !== null && last.name === name && last.maxWidth === maxWidth && last.maxHeight === maxHeight;
 }
 
-export async function decodePicture(name, maxWidth, maxHeight) {
+// Starts reading a picture, in place of any read under way, whose token (if it has one)
+// hears that it was replaced. A read with a token answers it with a PictureRead event.
+function startRead(token, name, maxWidth, maxHeight) {
+  if (last && !last.finished && last.token) queue([EVENT_PICTURE_READ, last.token, READ_REPLACED]);
+  const read = { name, maxWidth, maxHeight, token, finished: false, size: null, picture: null };
+  last = read;
   const bytes = pictures.get(name);
-  const decoders = globalThis.BrindlewickPictures;
-  if (!bytes || !decoders) return null;
-  try {
-    return (await decoders.decode(bytes, name, maxWidth, maxHeight)) || null;
-  } catch (error) {
-    return null;
-  }
+  read.done = (bytes ? readInWorker(bytes, maxWidth, maxHeight) : Promise.resolve(null)).then((answer) => {
+    if (last !== read) return;  // replaced
+    read.finished = true;
+    read.size = answer ? answer.size : null;
+    read.picture = answer ? answer.picture : null;
+    if (token) queue([EVENT_PICTURE_READ, token, read.size ? READ_SIZED : READ_NOTHING]);
+  });
+}
+
+export function readPicture(token, name, maxWidth, maxHeight) { startRead(token, name, maxWidth, maxHeight); }
+
+// True from the start of a read until it has ended.
+export function readingPicture() { return last !== null && !last.finished; }
+
+// The read under way, if any, is given up.
+export function stopReading() {
+  if (!last || last.finished) return;
+  if (last.token) queue([EVENT_PICTURE_READ, last.token, READ_REPLACED]);
+  last = null;
+  stopWorker();
+}
+
+// What the last read found for this name and box: undefined while it is not read, null
+// when it is no picture the page decodes, or its size (before any fitting to the box).
+export function pictureSize(name, maxWidth, maxHeight) {
+  if (!isLast(name, maxWidth, maxHeight) || !last.finished) return undefined;
+  return last.size;
+}
+
+// Reads the picture, unless it is read already, and answers once it is.
+export async function awaitPictureRead(name, maxWidth, maxHeight) {
+  if (!isLast(name, maxWidth, maxHeight)) startRead(0, name, maxWidth, maxHeight);
+  const read = last;
+  await read.done;
+  return last === read && read.finished;
+}
+
+// The pixels of the last read, to be taken.
+export function pictureToTake(name, maxWidth, maxHeight) {
+  if (!isLast(name, maxWidth, maxHeight) || !last.finished) return null;
+  return last.picture;
+}
+
+// The pixels of the last read, handed over once: the next ask reads the file again.
+export function takePicture(name, maxWidth, maxHeight) {
+  if (!isLast(name, maxWidth, maxHeight) || !last.finished) return null;
+  const picture = last.picture;
+  last = null;
+  return picture;
 }

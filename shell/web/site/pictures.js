@@ -1,9 +1,11 @@
-// The player's picture files in the page: the size from the header before anything is
-// decoded, then the pixels. BMP, GIF, JPEG and PNG go to the browser's own decoder; TIFF
-// to UTIF (with pako for Deflate), metafiles to rtf.js's WMFJS; Targa is left to the
-// program's own decoder. Nothing here throws: bad bytes give null.
+// The player's picture files: the size from the header before anything is decoded, then
+// the pixels. BMP, GIF, JPEG and PNG go to the browser's own decoder; TIFF to UTIF (with
+// pako for Deflate); a metafile to rtf.js's WMFJS, which makes it an SVG drawing that the
+// page draws (only a document can); Targa is left to the program's own decoder. Nothing
+// here throws: bad bytes give null.
 //
-// Needs, beside this file (fetched the first time a TIFF or a metafile is decoded, unless
+// The page runs this in its picture worker (picture_worker.js), never on its own thread.
+// Needs, beside this file (loaded the first time a TIFF or a metafile is decoded, unless
 // loaded already): pako_inflate.min.js (global pako), UTIF.js (global UTIF),
 // WMFJS.bundle.min.js (global WMFJS). Without them TIFF or WMF give null.
 (function () {
@@ -557,10 +559,236 @@
     return shrink(clamped, { width, height }, shown);
   }
 
-  // The drawing is played at the size it is shown at, onto white, as the desktop's GDI does:
-  // the window is first set to the placeable header's box (or the size), then the records run.
-  async function metafileDecode(b, shown) {
-    if (typeof WMFJS === 'undefined' || typeof document === 'undefined') return null;
+  // ---- A metafile's drawing, written as SVG text ----
+
+  // WMFJS builds its drawing through a document's createElementNS, and a worker has no
+  // document; the drawing is only ever written out, so a document that writes text is enough.
+  // Only the page's thread can read SVG, and reading it costs that thread time in proportion
+  // to the elements and bytes read, so the drawing goes to it in parts of a bounded size, each
+  // read in a task of its own (the browser draws the pixels elsewhere). A drawing past the
+  // ceilings is refused here. A part takes the page's thread a frame or two; a bitmap in a
+  // drawing is read whole, a quarter of a second here for one of a million pixels
+  // (bench/README.md).
+  const MAX_DRAWING_ELEMENTS = 20000;
+  const MAX_DRAWING_BYTES = 8 * 1024 * 1024;
+  // One element is read whole: a bitmap in a drawing is its bytes as text (this many: a
+  // bitmap of a million pixels).
+  const MAX_ELEMENT_BYTES = 4 * 1024 * 1024 + 1024;
+  const PART_ELEMENTS = 250;
+  const PART_BYTES = 256 * 1024;
+  // A shape with the clipping and definitions it needs is read in one part, however large.
+  const MAX_SHAPE_ELEMENTS = 2000;
+  // A clipping region selected opens an <svg> inside the one before; the browser's XML
+  // parser stops far deeper than any drawing a player made, and its layout slows long before.
+  const MAX_DRAWING_DEPTH = 256;
+  const SVG_NS = 'http://www.w3.org/2000/svg';
+  const XLINK_NS = 'http://www.w3.org/1999/xlink';
+
+  class DrawingLimit extends Error {}
+
+  function drawingDocument() {
+    let elements = 0;
+    let bytes = 0;
+    const spend = (n) => {
+      bytes += n;
+      if (bytes > MAX_DRAWING_BYTES) throw new DrawingLimit('a drawing past its ceiling');
+    };
+    class Element {
+      constructor(name) {
+        this.name = name;
+        this.attributes = new Map();
+        this.children = [];
+      }
+      // WMFJS reads one property back: a filter's id, as a document reflects it.
+      get id() { return this.attributes.get('id') || ''; }
+      setAttribute(key, value) {
+        const text = String(value);
+        // WMFJS names a text's background by the filter's id, which it never sets: a page
+        // that draws the whole drawing at once ignores "url(#)", and drawn in parts it would
+        // hide text, so it is left out.
+        if (key === 'filter' && text === 'url(#)') return;
+        spend(key.length + text.length + 4);
+        this.attributes.set(key, text);
+      }
+      setAttributeNS(ns, key, value) { this.setAttribute(ns === XLINK_NS ? 'xlink:' + key : key, value); }
+      appendChild(child) {
+        this.children.push(child);
+        return child;
+      }
+    }
+    return {
+      createElementNS(ns, name) {
+        if (++elements > MAX_DRAWING_ELEMENTS) throw new DrawingLimit('a drawing of too many elements');
+        spend(2 * name.length + 5);
+        return new Element(String(name));
+      },
+      createTextNode(value) {
+        const text = String(value);
+        spend(text.length);
+        return { text };
+      },
+    };
+  }
+
+  // As the browser's XMLSerializer writes them.
+  const escapeText = (text) => text.replace(/[&<>]/g, (c) => (c === '&' ? '&amp;' : c === '<' ? '&lt;' : '&gt;'));
+  const ESCAPED = { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', '\t': '&#9;', '\n': '&#10;', '\r': '&#13;' };
+  const escapeAttribute = (text) => text.replace(/[&<>"\t\n\r]/g, (c) => ESCAPED[c]);
+
+  // An element and all inside it, written out without recursion: the nesting is the file's.
+  function drawingText(root, rootDepth) {
+    const out = [];
+    const stack = [[root, rootDepth]];
+    while (stack.length > 0) {
+      const [node, depth] = stack.pop();
+      if (typeof node === 'string') {  // an end tag
+        out.push(node);
+        continue;
+      }
+      if (node.written !== undefined) {  // written out already
+        out.push(node.written);
+        continue;
+      }
+      if (node.text !== undefined) {
+        out.push(escapeText(node.text));
+        continue;
+      }
+      if (depth > MAX_DRAWING_DEPTH) throw new DrawingLimit('a drawing nested too deep');
+      out.push('<', node.name);
+      for (const [key, value] of node.attributes) out.push(' ', key, '="', escapeAttribute(value), '"');
+      if (node.children.length === 0) {
+        out.push('/>');
+        continue;
+      }
+      out.push('>');
+      stack.push([`</${node.name}>`, depth]);
+      for (let i = node.children.length - 1; i >= 0; --i) stack.push([node.children[i], depth + 1]);
+    }
+    return out.join('');
+  }
+
+  function eachElement(root, visit) {
+    const stack = [root];
+    while (stack.length > 0) {
+      const node = stack.pop();
+      if (!node.children) continue;
+      visit(node);
+      for (const child of node.children) stack.push(child);
+    }
+  }
+
+  function elementCount(node) {
+    let count = 0;
+    eachElement(node, () => { ++count; });
+    return count;
+  }
+
+  // The drawing as SVG documents that, drawn one over the other in turn, draw what the whole
+  // does: each holds a run of the shapes in their order, inside copies of the <svg> elements
+  // (a window, a viewport and a clipping) they stand in, with the definitions they name.
+  // Every shape is drawn over what is there already, each on its own, so a cut between two
+  // changes nothing but the rounding where smoothed edges (of text) overlap. A shape that
+  // needs more than a part holds (a clipping of many rectangles) has a part of its own, up to
+  // a ceiling.
+  function drawingParts(root) {
+    const shell = (node) => ({ name: node.name, attributes: node.attributes, children: [] });
+    const definitions = new Map();
+    for (const child of root.children) {
+      if (child.name !== 'defs') continue;
+      for (const definition of child.children) {
+        const id = definition.attributes && definition.attributes.get('id');
+        if (id) definitions.set(id, { node: definition, cost: null });
+      }
+    }
+    const costOf = (definition) => {
+      if (!definition.cost) {
+        definition.cost = { elements: elementCount(definition.node), bytes: drawingText(definition.node, 2).length };
+      }
+      return definition.cost;
+    };
+    const named = (text, into) => {
+      for (const match of text.matchAll(/url\(#([^)]*)\)/g)) if (definitions.has(match[1])) into.add(match[1]);
+    };
+    const parts = [];
+    let part = null;
+    let total = 0;
+    const close = () => {
+      if (!part) return;
+      const defs = [...part.named].map((id) => definitions.get(id).node);
+      if (defs.length > 0) part.root.children.unshift({ name: 'defs', attributes: new Map(), children: defs });
+      const text = drawingText(part.root, 0);
+      total += text.length;
+      if (total > 2 * MAX_DRAWING_BYTES) throw new DrawingLimit('a drawing past its ceiling');
+      parts.push(text);
+      part = null;
+    };
+    const open = () => ({ root: shell(root), open: [], named: new Set(), elements: 0, bytes: 0 });
+    // What adding the shape costs the part: the shape, the copies of <svg>s it needs that the
+    // part has not opened yet, and the definitions they name that the part lacks.
+    const cost = (node, text, chain) => {
+      let same = 0;
+      while (same < part.open.length && same < chain.length && part.open[same].from === chain[same]) ++same;
+      const names = new Set();
+      named(text, names);
+      let elements = elementCount(node) + chain.length - same;
+      let bytes = text.length;
+      for (let i = same; i < chain.length; ++i) {
+        for (const value of chain[i].attributes.values()) named(value, names);
+        bytes += 64;
+      }
+      for (const id of names) {
+        if (part.named.has(id)) continue;
+        const { elements: e, bytes: b } = costOf(definitions.get(id));
+        elements += e;
+        bytes += b;
+      }
+      return { same, names, elements, bytes };
+    };
+    // The shapes in document order, each with the <svg> elements it stands in.
+    const walk = [[root, []]];
+    while (walk.length > 0) {
+      const [node, chain] = walk.pop();
+      if (node.name === 'svg') {
+        const inner = node === root ? [] : chain.concat([node]);
+        for (let i = node.children.length - 1; i >= 0; --i) {
+          const child = node.children[i];
+          if (child.children && child.name !== 'defs') walk.push([child, inner]);
+        }
+        continue;
+      }
+      const text = drawingText(node, chain.length + 1);
+      if (!part) part = open();
+      let need = cost(node, text, chain);
+      if (part.elements > 0 && (part.elements + need.elements > PART_ELEMENTS || part.bytes + need.bytes > PART_BYTES)) {
+        close();
+        part = open();
+        need = cost(node, text, chain);
+      }
+      if (need.elements > MAX_SHAPE_ELEMENTS || need.bytes > MAX_ELEMENT_BYTES) {
+        throw new DrawingLimit('a shape past its ceiling');
+      }
+      // The copies of the <svg> elements this shape stands in: those of the shape before, as
+      // far as the two share them, then new ones.
+      part.open.length = need.same;
+      for (let i = need.same; i < chain.length; ++i) {
+        const copy = shell(chain[i]);
+        (i === 0 ? part.root : part.open[i - 1].copy).children.push(copy);
+        part.open.push({ from: chain[i], copy });
+      }
+      (chain.length === 0 ? part.root : part.open[chain.length - 1].copy).children.push({ written: text });
+      for (const id of need.names) part.named.add(id);
+      part.elements += need.elements;
+      part.bytes += need.bytes;
+    }
+    close();
+    return parts;
+  }
+
+  // The drawing is played at the size it is shown at, as the desktop's GDI does: the window
+  // is first set to the placeable header's box (or the size), then the records run. The
+  // page draws it onto white.
+  function metafileDrawing(b, shown) {
+    if (typeof WMFJS === 'undefined') return null;
     const layout = metafileLayout(b);
     if (!layout) return null;
     const start = [];
@@ -581,52 +809,46 @@
     played.set(b.subarray(layout.records), layout.records - (layout.placeable ? PLACEABLE_BYTES : 0) + start.length);
 
     WMFJS.loggingEnabled(false);
-    const svg = new WMFJS.Renderer(played.buffer).render({
-      width: shown.width + 'px', height: shown.height + 'px', xExt: shown.width, yExt: shown.height, mapMode: 8,
-    });
-    // GDI draws without smoothing shapes' edges, and stretches a bitmap over the whole box
-    // it is given, pixel by pixel, where an SVG image keeps its shape and blurs.
-    svg.setAttribute('shape-rendering', 'crispEdges');
-    for (const image of svg.querySelectorAll('image')) {
-      image.setAttribute('preserveAspectRatio', 'none');
-      image.setAttribute('style', 'image-rendering: pixelated');
-    }
-    svg.setAttribute('xmlns', 'http://www.w3.org/2000/svg');
-    const text = new XMLSerializer().serializeToString(svg);
-    const url = URL.createObjectURL(new Blob([text], { type: 'image/svg+xml' }));
+    const hadDocument = Object.prototype.hasOwnProperty.call(globalThis, 'document');
+    const formerDocument = globalThis.document;
+    globalThis.document = drawingDocument();
+    let svg;
     try {
-      const image = new Image(shown.width, shown.height);
-      image.src = url;
-      await image.decode();
-      const canvas = new OffscreenCanvas(shown.width, shown.height);
-      const context = canvas.getContext('2d', { willReadFrequently: true });
-      context.fillStyle = '#ffffff';
-      context.fillRect(0, 0, shown.width, shown.height);
-      context.drawImage(image, 0, 0, shown.width, shown.height);
-      const rgba = context.getImageData(0, 0, shown.width, shown.height).data;
-      for (let i = 3; i < rgba.length; i += 4) rgba[i] = 255;
-      return result(shown.width, shown.height, rgba);
+      svg = new WMFJS.Renderer(played.buffer).render({
+        width: shown.width + 'px', height: shown.height + 'px', xExt: shown.width, yExt: shown.height, mapMode: 8,
+      });
+      // GDI draws without smoothing shapes' edges, and stretches a bitmap over the whole box
+      // it is given, pixel by pixel, where an SVG image keeps its shape and blurs.
+      svg.setAttribute('shape-rendering', 'crispEdges');
+      eachElement(svg, (element) => {
+        if (element.name !== 'image') return;
+        element.setAttribute('preserveAspectRatio', 'none');
+        element.setAttribute('style', 'image-rendering: pixelated');
+      });
     } finally {
-      URL.revokeObjectURL(url);
+      if (hadDocument) globalThis.document = formerDocument;
+      else delete globalThis.document;
     }
+    svg.setAttribute('xmlns', SVG_NS);
+    svg.setAttribute('xmlns:xlink', XLINK_NS);
+    return { width: shown.width, height: shown.height, parts: drawingParts(svg) };
   }
 
-  // The TIFF and metafile decoders come the first time a file needs them, not with the page;
-  // where they are loaded already (by a script tag), nothing is fetched.
-  const loaded = new Map();
+  // The TIFF and metafile decoders come the first time a file needs them, not with the
+  // worker; where they are loaded already, nothing is fetched.
   function need(global, file) {
-    if (typeof globalThis[global] !== 'undefined' || typeof document === 'undefined') return Promise.resolve();
-    if (!loaded.has(file)) {
-      loaded.set(file, new Promise((resolve) => {
-        const script = document.createElement('script');
-        script.src = file;
-        script.onload = script.onerror = () => resolve();
-        document.head.appendChild(script);
-      }));
+    if (typeof globalThis[global] === 'undefined' && typeof importScripts === 'function') {
+      try {
+        importScripts(file);
+      } catch (e) {
+        // Not to be had (offline, say): that format gives null.
+      }
     }
-    return loaded.get(file);
   }
 
+  // The pixels, no larger than the box (0: no limit that way): { width, height, rgba, opaque }
+  // with rgba four bytes a pixel; for a metafile, the drawing to draw onto white, in the
+  // order given: { width, height, parts } (SVG documents as text).
   async function decode(bytes, name, maxWidth, maxHeight) {
     try {
       const b = asBytes(bytes);
@@ -636,13 +858,13 @@
       if (!natural || !allowed(natural.width, natural.height)) return null;
       const shown = fit(natural, Number(maxWidth) || 0, Number(maxHeight) || 0);
       if (kind === 'tiff') {
-        await need('pako', 'pako_inflate.min.js');
-        await need('UTIF', 'UTIF.js');
+        need('pako', 'pako_inflate.min.js');
+        need('UTIF', 'UTIF.js');
         return await tiffDecode(b, shown);
       }
       if (kind === 'wmf') {
-        await need('WMFJS', 'WMFJS.bundle.min.js');
-        return await metafileDecode(b, shown);
+        need('WMFJS', 'WMFJS.bundle.min.js');
+        return metafileDrawing(b, shown);
       }
       return await browserDecode(b, natural, shown);
     } catch (e) {
