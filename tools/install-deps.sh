@@ -15,6 +15,7 @@ profile=${1:-play}
 # Recommends: --no-install-recommends skips those on a fresh machine.
 #   libgdk-pixbuf-2.0-0      PNG, GIF, BMP and TIFF loaders, and the loader cache
 #   libjpeg62-turbo-dev      JPEG photos (libjpeg-turbo); libstb-dev the Targa decoder's header
+#   zlib1g-dev               deflate for the PNG files the tools write (with stb_image_write)
 #   libwmf-0.2-7-gtk         the metafile loader; fonts-urw-base35 are the fonts it draws text with
 #   fonts-liberation         the dialogs' font and the tile numbers' "Arial"
 #   fonts-dejavu-core        the stand-in for every other face
@@ -22,7 +23,7 @@ profile=${1:-play}
 #   xdg-utils                xdg-open, which hands the About box's address to the browser
 packages="g++ cmake make pkg-config libfreetype-dev libfontconfig-dev fonts-liberation
   fonts-dejavu-core libgdk-pixbuf-2.0-dev libgdk-pixbuf-2.0-0 libwmf-0.2-7-gtk fonts-urw-base35
-  shared-mime-info xdg-utils libjpeg62-turbo-dev libstb-dev libcairo2-dev libgtk-3-dev libx11-dev libwxgtk3.2-dev"
+  shared-mime-info xdg-utils libjpeg62-turbo-dev libstb-dev zlib1g-dev libcairo2-dev libgtk-3-dev libx11-dev libwxgtk3.2-dev"
 # The tests also check the desktop entry and the AppStream metadata with the desktop's own
 # validators, and render the scalable icon (librsvg2-common is gdk-pixbuf's SVG loader).
 if [ "$profile" = test ]; then

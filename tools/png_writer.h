@@ -1,14 +1,48 @@
 #pragma once
 
-// PNG files without a compression library: scanlines in stored (uncompressed) deflate
-// blocks. Enough for looking at what the game draws, and for making test pictures.
+// PNG files: pictures go through stb_image_write, which picks each row's filter, with zlib
+// deflating at its best level, so the icons we ship are as small as a PNG tool makes them.
+// The pieces of a file in stored (uncompressed) deflate blocks stay for tests that craft
+// unusual files byte by byte.
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <span>
 #include <string>
 #include <vector>
+
+#include <zlib.h>
+
+// stb_image_write's own deflate has fixed Huffman codes only; zlib's is the one PNG tools use.
+inline unsigned char* PuzzlePngDeflate(unsigned char* data, int size, int* outSize, int /*quality*/) {
+  uLongf length = compressBound(static_cast<uLong>(size));
+  auto* out = static_cast<unsigned char*>(std::malloc(length));
+  if (out == nullptr || compress2(out, &length, data, static_cast<uLong>(size), Z_BEST_COMPRESSION) != Z_OK) {
+    std::free(out);
+    return nullptr;
+  }
+  *outSize = static_cast<int>(length);
+  return out;
+}
+
+#define STBIW_ZLIB_COMPRESS PuzzlePngDeflate
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wshadow"
+#pragma GCC diagnostic ignored "-Wcast-qual"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#endif
+#include <stb/stb_image_write.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace puzzle::tools {
 
@@ -74,39 +108,36 @@ inline Bytes PngFile(uint32_t width, uint32_t height, uint8_t colourType, const 
   return out;
 }
 
+// Writes width x height pixels of `channels` 8-bit samples each, rows top to bottom.
+inline bool WriteCompressedPng(const std::string& path, int32_t width, int32_t height, int channels,
+                               const uint8_t* samples) {
+  int size = 0;
+  unsigned char* png = stbi_write_png_to_mem(samples, width * channels, width, height, channels, &size);
+  if (png == nullptr) return false;
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(png), size);
+  STBIW_FREE(png);
+  return static_cast<bool>(file);
+}
+
 // Writes 32-bit XRGB pixels as an RGB PNG.
 inline bool WritePng(const std::string& path, int32_t width, int32_t height, std::span<const uint32_t> pixels) {
-  Bytes raw;
-  raw.reserve(static_cast<size_t>(height) * (static_cast<size_t>(width) * 3 + 1));
+  Bytes rgb;
+  rgb.reserve(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
   for (int32_t y = 0; y < height; ++y) {
-    raw.push_back(0);  // no filter
     for (int32_t x = 0; x < width; ++x) {
       const uint32_t p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
-      raw.push_back(static_cast<uint8_t>(p >> 16));
-      raw.push_back(static_cast<uint8_t>(p >> 8));
-      raw.push_back(static_cast<uint8_t>(p));
+      rgb.push_back(static_cast<uint8_t>(p >> 16));
+      rgb.push_back(static_cast<uint8_t>(p >> 8));
+      rgb.push_back(static_cast<uint8_t>(p));
     }
   }
-  const Bytes png = PngFile(static_cast<uint32_t>(width), static_cast<uint32_t>(height), 2, StoredZlib(raw));
-  std::ofstream file(path, std::ios::binary);
-  file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-  return static_cast<bool>(file);
+  return WriteCompressedPng(path, width, height, 3, rgb.data());
 }
 
 // Writes 8-bit RGBA samples, rows top to bottom, as an RGBA PNG.
 inline bool WriteRgbaPng(const std::string& path, int32_t width, int32_t height, const std::vector<uint8_t>& rgba) {
-  Bytes raw;
-  const size_t stride = static_cast<size_t>(width) * 4;
-  raw.reserve(static_cast<size_t>(height) * (stride + 1));
-  for (int32_t y = 0; y < height; ++y) {
-    raw.push_back(0);  // no filter
-    const auto row = rgba.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(y) * stride);
-    raw.insert(raw.end(), row, row + static_cast<std::ptrdiff_t>(stride));
-  }
-  const Bytes png = PngFile(static_cast<uint32_t>(width), static_cast<uint32_t>(height), 6, StoredZlib(raw));
-  std::ofstream file(path, std::ios::binary);
-  file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-  return static_cast<bool>(file);
+  return WriteCompressedPng(path, width, height, 4, rgba.data());
 }
 
 }  // namespace puzzle::tools
