@@ -1,6 +1,6 @@
 #include "shell/application.h"
 
-#include <cstdio>
+#include <string>
 
 #include "resources/resource_tables.h"
 #include "settings/best_times.h"
@@ -52,9 +52,10 @@ std::optional<int32_t> Application::Start(int32_t showCommand) {
   } else {
     puzzlePicture = std::make_unique<Picture>(pictures_, PictureName::File(picturePath.data()), 1, 1, 1);
     if (const char* reason = StoredPictureProblem()) {
-      char text[400];
-      std::snprintf(text, sizeof text, "Cannot load picture: %s, \n%s.\nDefault picture used instead.",
-                    picturePath.data(), reason);
+      // Put together without printf, which would bring its floating-point formatting into
+      // the browser's module for this one message.
+      std::string text = "Cannot load picture: ";
+      text.append(picturePath.data()).append(", \n").append(reason).append(".\nDefault picture used instead.");
       ShowMessage(text, "Invalid Picture", kExclamation);
       defaultPicture = true;
       host.CheckMenuRadioItem(ID_OPTIONS_DEFAULT_PICTURE, ID_OPTIONS_CUSTOM_PICTURE, ID_OPTIONS_DEFAULT_PICTURE);

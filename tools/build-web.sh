@@ -16,7 +16,7 @@ cmake --build build/web-wasm -j"$(nproc)"
 
 site=build/web
 rm -rf "$site"
-mkdir -p "$site/icons" "$site/fonts" "$site/help"
+mkdir -p "$site/icons" "$site/fonts" "$site/help" "$site/bitmaps"
 cp build/web-wasm/shell/web/game.js build/web-wasm/shell/web/game.wasm "$site/"
 # The page's modules (sw.js is written below), its style and its manifest.
 for file in shell/web/site/*.js shell/web/site/page.css shell/web/site/manifest.webmanifest; do
@@ -26,8 +26,54 @@ cp shell/web/site/help/viewer.html shell/web/site/help/viewer.css shell/web/site
 cp resources/help/*.html resources/help/help.css resources/help/contents.hhc resources/help/index.hhk "$site/help/"
 for size in 16 32 192 512; do cp "resources/icons/program-$size.png" "$site/icons/"; done
 cp resources/icons/program.svg resources/icons/exclamation-32.png "$site/icons/"
-# The numbers' and the dialogs' face, the same on every device.
-cp /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf "$site/fonts/"
+# The numbers' and the dialogs' face, the same on every device, cut to what each use needs
+# (fontTools' subsetter, pyftsubset); the page's faces as WOFF2 (its Brotli from python3-brotli).
+face=/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
+# The menus and dialogs: printable Latin-1 and the punctuation of typed text.
+pyftsubset "$face" --unicodes=U+0020-007E,U+00A0-00FF,U+2010-2027,U+2030-203A,U+20AC,U+2122 \
+  --drop-tables+=FFTM --flavor=woff2 --output-file="$site/fonts/page.woff2"
+# What the page shows before its first frame: the menu bar's titles (the menu table's), the
+# title and the starting message (the page's).
+start_text=$(python3 - resources/resource_tables.cpp shell/web/site/index.html <<'PYTHON'
+import html, re, sys
+tables = open(sys.argv[1], encoding='utf-8').read()
+menu = re.search(r'kMainMenu\[\] = \{(.*?)\};', tables, re.S).group(1)
+titles = re.findall(r'\{"([^"]*)",', menu)
+page = open(sys.argv[2], encoding='utf-8').read()
+shown = [html.unescape(re.search(r'<(?:p|span) id="%s"[^>]*>(.*?)</' % name, page, re.S).group(1))
+         for name in ('title', 'starting')]
+assert titles and all(shown)
+print(''.join(sorted(set(''.join(titles).replace('&', '') + ''.join(shown) + ' '))))
+PYTHON
+)
+pyftsubset "$face" --text="$start_text" --no-hinting --no-glyph-names --name-IDs=1,2 \
+  --drop-tables+=FFTM,kern,GPOS,GSUB,GDEF,gasp,DSIG --flavor=woff2 --output-file="$site/fonts/start.woff2"
+# The tile numbers are digits: the rasteriser gets those glyphs alone, outlines and metrics as
+# the whole face has them (it reads no hinting, kerning or names, so none is kept).
+pyftsubset "$face" --text=0123456789 --no-hinting --no-glyph-names \
+  --drop-tables+=FFTM,GDEF,GPOS,GSUB,kern,gasp,name,post --output-file="$site/fonts/numbers.ttf"
+
+# The built-in picture, losslessly compressed: the browser decodes it while the module
+# compiles. cwebp reads no BMP, so the bitmap goes to it as a PPM.
+work=build/web-files
+mkdir -p "$work"
+python3 - resources/bitmaps/picture.bmp "$work/picture.ppm" <<'PYTHON'
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+offset, = struct.unpack_from('<I', data, 10)
+width, height, _, bits, compression = struct.unpack_from('<iiHHI', data, 18)
+assert data[:2] == b'BM' and bits == 24 and compression == 0
+stride = (width * 3 + 3) & ~3
+rows = []
+for y in range(abs(height)):
+    at = offset + stride * (height - 1 - y if height > 0 else y)
+    row = bytearray(data[at:at + width * 3])
+    row[0::3], row[2::3] = row[2::3], row[0::3]
+    rows.append(bytes(row))
+with open(sys.argv[2], 'wb') as out:
+    out.write(b'P6\n%d %d\n255\n' % (width, abs(height)) + b''.join(rows))
+PYTHON
+cwebp -quiet -lossless -exact -z 9 -metadata none "$work/picture.ppm" -o "$site/bitmaps/picture.webp"
 
 # vendor.txt: each line a file under shell/web/ and where it goes in the site. The page's
 # picture worker loads those decoders the first time a picture needs them.
@@ -36,12 +82,32 @@ grep -v '^#' shell/web/vendor.txt | while read -r from to; do
   mkdir -p "$site/$(dirname "$to")"
   cp "shell/web/$from" "$site/$to"
 done
+# Smaller to fetch: each script minified on its own by terser (the program's glue with its own
+# names too, all but Module, which the page gives it), the style without its comments.
+terser "$site/game.js" --compress --toplevel --mangle reserved=[Module] --output "$work/game.js"
+mv "$work/game.js" "$site/game.js"
+for file in shell/web/site/*.js; do
+  name=$(basename "$file")
+  case $name in
+    sw.js) continue ;;
+    pictures.js|picture_worker.js) terser "$site/$name" --compress --mangle --output "$work/$name" ;;
+    *) terser "$site/$name" --module --compress --mangle --output "$work/$name" ;;
+  esac
+  mv "$work/$name" "$site/$name"
+done
+python3 - "$site/page.css" <<'PYTHON'
+import re, sys
+style = open(sys.argv[1], encoding='utf-8').read()
+style = re.sub(r'/\*.*?\*/', '', style, flags=re.S)
+open(sys.argv[1], 'w', encoding='utf-8').write(re.sub(r'\n\s*', '\n', style).strip() + '\n')
+PYTHON
+
 # page.js is a module that imports the others: they are named up front so that they load
-# with it rather than after it. The picture worker and the reader it loads come when a
-# picture is first read.
+# with it rather than after it. The dialogs come after the game's first frame; the picture
+# reader, its worker and the decoders when a picture is first read.
 scripts="<script type=\"module\" src=\"page.js\"></script>"
 for file in shell/web/site/*.js; do
-  case $(basename "$file") in page.js|pictures.js|picture_worker.js|sw.js) ;; *) scripts="$scripts<link rel=\"modulepreload\" href=\"$(basename "$file")\">" ;; esac
+  case $(basename "$file") in page.js|dialogs.js|pictures.js|picture_worker.js|picture_reader.js|sw.js) ;; *) scripts="$scripts<link rel=\"modulepreload\" href=\"$(basename "$file")\">" ;; esac
 done
 sed "s|<!--PAGE SCRIPTS-->|$scripts|" shell/web/site/index.html > "$site/index.html"
 

@@ -1,8 +1,12 @@
 // What the game costs in a browser (headless Chromium on this machine), as a player's
-// page: start-up to the first whole frame and the bytes loaded, the main thread's time per
-// arrow key and per slide with the pixels handed to the canvas against those that changed,
-// and the main thread's busy time while idle with the clock running, shown and hidden.
+// page: start-up to the first whole frame and the bytes loaded before it, what the service
+// worker keeps and when it fetches it, the main thread's time per arrow key and per slide
+// with the pixels handed to the canvas against those that changed, and the main thread's
+// busy time while idle with the clock running.
 //   node bench/web/measure_web.mjs [runs]     (after tools/build-web.sh)
+//   BASELINE_SITE=dir node bench/web/measure_web.mjs [runs]
+// With BASELINE_SITE (another build's site, e.g. the commit before a change), the start-ups of
+// the two sites take turns, in alternating order, and their medians are compared.
 import { gzipSync } from 'node:zlib';
 import { readFileSync } from 'node:fs';
 import path from 'node:path';
@@ -11,37 +15,94 @@ import { serveSite, launch, waitForGame, settle, canvasPixels, site } from '../.
 const runs = Number(process.argv[2] || 7);
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 const range = (values) => `${Math.min(...values).toFixed(2)}-${Math.max(...values).toFixed(2)}`;
+const kib = (bytes) => (bytes / 1024).toFixed(1);
 
 async function taskTime(session) {
   const { metrics } = await session.send('Performance.getMetrics');
   return metrics.find((m) => m.name === 'TaskDuration').value * 1000;
 }
 
+// A file's bytes, raw and gzipped (level 9), from the site's folder.
+function fileSize(root, file) {
+  const bytes = readFileSync(path.join(root, file === '/' ? 'index.html' : file.replace(/^\//, '')));
+  return { raw: bytes.length, gzipped: gzipSync(bytes, { level: 9 }).length };
+}
+
 const server = await serveSite();
 const browser = await launch();
+const baseline = process.env.BASELINE_SITE ? { root: path.resolve(process.env.BASELINE_SITE) } : null;
+if (baseline) baseline.server = await serveSite(baseline.root);
+const current = { root: site, server };
 
-// Start-up: a fresh profile each time, nothing cached.
-const starts = [];
-let loaded = [];
-for (let i = 0; i < runs; i++) {
+// Start-up: a fresh profile each time, nothing cached, no service worker. The files counted
+// are those the page asked for before its first whole frame.
+async function startUp(target) {
   const context = await browser.newContext({ viewport: { width: 1280, height: 1024 }, serviceWorkers: 'block' });
   const page = await context.newPage();
-  server.served.length = 0;
+  await page.goto(target.server.url);
+  await waitForGame(page);
+  const { frame, files } = await page.evaluate(() => {
+    const frame = BrindlewickPage.firstWholeFrame;
+    const files = performance.getEntriesByType('resource').filter((e) => e.startTime < frame)
+      .map((e) => new URL(e.name).pathname);
+    return { frame, files: ['/', ...files] };
+  });
+  await context.close();
+  return { frame, files: [...new Set(files)] };
+}
+const targets = baseline ? [current, baseline] : [current];
+for (const target of targets) target.starts = [];
+for (let i = 0; i < runs; i++) {
+  for (const target of (i % 2 ? [...targets].reverse() : targets)) {
+    const { frame, files } = await startUp(target);
+    target.starts.push(frame);
+    target.files = files;
+  }
+}
+for (const target of targets) {
+  const sizes = target.files.map((file) => ({ file, ...fileSize(target.root, file) }));
+  const raw = sizes.reduce((sum, f) => sum + f.raw, 0);
+  const gzipped = sizes.reduce((sum, f) => sum + f.gzipped, 0);
+  const name = target === baseline ? 'baseline' : 'this build';
+  console.log(`${name}: start-up to the first whole frame: median ${median(target.starts).toFixed(1)} ms of ${runs} (${range(target.starts)})`);
+  console.log(`${name}: bytes loaded before the first whole frame: ${kib(raw)} KiB, ${kib(gzipped)} KiB gzipped, ${sizes.length} files: ` +
+    sizes.map((f) => `${f.file} ${kib(f.raw)}/${kib(f.gzipped)}`).join(', '));
+}
+if (baseline) {
+  const ratios = current.starts.map((t, i) => t / baseline.starts[i]);
+  console.log(`first whole frame, this build / baseline: ${(median(current.starts) / median(baseline.starts)).toFixed(3)} ` +
+    `(ratio of medians); per interleaved pair median ${median(ratios).toFixed(3)} (${range(ratios)})`);
+}
+
+// What the service worker keeps, and when it fetches it: a first visit with it allowed.
+{
+  const context = await browser.newContext({ viewport: { width: 1280, height: 1024 } });
+  const page = await context.newPage();
+  const before = server.served.length;
   await page.goto(server.url);
   await waitForGame(page);
-  starts.push(await page.evaluate(() => BrindlewickPage.firstWholeFrame));
-  loaded = [...server.served];
+  const kept = await page.evaluate(async () => {
+    await navigator.serviceWorker.ready;
+    for (;;) {
+      const keys = await caches.keys();
+      if (keys.length) {
+        const requests = await (await caches.open(keys[0])).keys();
+        const expected = (await (await fetch('sw.js')).text()).match(/const FILES = \[(.*)\];/)[1].split(',').length;
+        if (requests.length >= expected) return requests.map((r) => new URL(r.url).pathname);
+      }
+      await new Promise((resolve) => setTimeout(resolve, 50));
+    }
+  });
+  const frameAt = await page.evaluate(() => performance.timeOrigin + BrindlewickPage.firstWholeFrame);
+  const worker = server.served.slice(before).map((file, i) => ({ file, at: server.servedAt[before + i] }))
+    .filter((r) => r.file === '/sw.js');
+  const raw = kept.reduce((sum, file) => sum + fileSize(site, file).raw, 0);
+  const early = server.served.slice(before).filter((file, i) => server.servedAt[before + i] < frameAt &&
+    !kept.includes(file) && file !== '/sw.js');
+  console.log(`service worker: keeps ${kept.length} files, ${kib(raw)} KiB raw; sw.js asked for ${worker.length ? (worker[0].at - frameAt).toFixed(0) : '?'} ms ` +
+    `after the first whole frame${early.length ? `; before it, files it does not keep: ${early.join(', ')}` : ''}`);
   await context.close();
 }
-let raw = 0;
-let gzipped = 0;
-for (const file of new Set(loaded)) {
-  const bytes = readFileSync(path.join(site, file === '/' ? 'index.html' : file.replace(/^\//, '')));
-  raw += bytes.length;
-  gzipped += gzipSync(bytes, { level: 9 }).length;
-}
-console.log(`start-up to the first whole frame: median ${median(starts).toFixed(1)} ms of ${runs} (${range(starts)})`);
-console.log(`bytes loaded: ${(raw / 1024).toFixed(0)} KiB, ${(gzipped / 1024).toFixed(0)} KiB gzipped (${new Set(loaded).size} files)`);
 
 // Keys and slides.
 const context = await browser.newContext({ viewport: { width: 1280, height: 1024 } });
@@ -124,3 +185,4 @@ console.log(`main thread busy over ${idleSeconds} s, the game's clock running: $
   `a page of the same site doing nothing: ${quiet.task.toFixed(1)} ms`);
 await browser.close();
 await server.close();
+if (baseline) await baseline.server.close();

@@ -112,7 +112,15 @@ EM_JS(int, js_picture_size, (const char* name, int maxWidth, int maxHeight, int3
   HEAP32[(out >> 2) + 1] = size.height;
   return 1;
 });
-// The one page call here that waits for the page: Asyncify must know it.
+// The page calls that wait for the page (besides js_wait_event): Asyncify must know them.
+EM_ASYNC_JS(int, js_load_dialogs, (), {
+  try {
+    await Module.page.loadDialogs();
+    return 1;
+  } catch (error) {
+    return 0;
+  }
+});
 EM_ASYNC_JS(int, js_await_picture_read, (const char* name, int maxWidth, int maxHeight), {
   return (await Module.page.awaitPictureRead(UTF8ToString(name), maxWidth, maxHeight)) ? 1 : 0;
 });
@@ -150,6 +158,17 @@ EM_JS(uint8_t*, js_font_file, (int32_t* size), {
   if (!buffer) return 0;
   HEAPU8.set(bytes, buffer);
   HEAP32[size >> 2] = bytes.length;
+  return buffer;
+});
+EM_JS(uint8_t*, js_builtin_picture, (int32_t* out), {
+  const picture = Module.page.builtinPicture();
+  if (!picture) return 0;
+  const buffer = _malloc(Math.max(4, picture.rgba.length));
+  if (!buffer) return 0;
+  HEAPU8.set(picture.rgba, buffer);
+  HEAP32[out >> 2] = picture.width;
+  HEAP32[(out >> 2) + 1] = picture.height;
+  HEAP32[(out >> 2) + 2] = picture.rgba.length;
   return buffer;
 });
 // clang-format on
@@ -217,6 +236,8 @@ void StopTimer(uint32_t id) { js_stop_timer(id); }
 void Beep() { js_beep(); }
 bool KeyIsDown(uint32_t virtualKey) { return js_key_is_down(virtualKey) != 0; }
 double Now() { return js_now(); }
+
+bool LoadDialogs() { return js_load_dialogs() != 0; }
 
 void OpenBox(int32_t token, std::string_view text, std::string_view caption, uint32_t flags) {
   js_open_box(token, text.data(), Length(text), caption.data(), Length(caption), flags);
@@ -308,6 +329,23 @@ void WriteStoredTogether(const std::vector<std::pair<std::string, std::string>>&
 std::vector<uint8_t> FontFile() {
   int32_t size = 0;
   return TakeBytes(js_font_file(&size), size);
+}
+
+bool BuiltinPicture(int32_t& width, int32_t& height, std::vector<uint32_t>& rgba) {
+  int32_t out[3] = {};
+  uint8_t* bytes = js_builtin_picture(out);
+  if (bytes == nullptr) return false;
+  width = out[0];
+  height = out[1];
+  const size_t count = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
+  if (!SurfaceSizeAllowed(width, height) || static_cast<size_t>(out[2]) != count * sizeof(uint32_t)) {
+    std::free(bytes);
+    return false;
+  }
+  rgba.resize(count);
+  std::memcpy(rgba.data(), bytes, count * sizeof(uint32_t));
+  std::free(bytes);
+  return true;
 }
 
 }  // namespace puzzle::page

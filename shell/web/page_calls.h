@@ -63,6 +63,9 @@ bool KeyIsDown(uint32_t virtualKey);
 double Now();
 
 // Boxes, dialogs and the file chooser answer through events carrying their token.
+// Waits for the page's dialogs to be there (they load after the game's first frame): false
+// when they could not be loaded.
+bool LoadDialogs();
 void OpenBox(int32_t token, std::string_view text, std::string_view caption, uint32_t flags);
 void OpenDialog(int32_t token, std::string_view caption, int32_t width, int32_t height, bool closeBox);
 void AddControl(int32_t token, int32_t kind, int32_t id, int32_t x, int32_t y, int32_t width, int32_t height,
@@ -112,5 +115,9 @@ void WriteStoredTogether(const std::vector<std::pair<std::string, std::string>>&
 
 // The font file the tile numbers are written with, fetched by the page before start.
 std::vector<uint8_t> FontFile();
+
+// The built-in picture as the page decoded it from its compressed file while the program
+// loaded: R, G, B, A bytes. False when the page has none.
+bool BuiltinPicture(int32_t& width, int32_t& height, std::vector<uint32_t>& rgba);
 
 }  // namespace puzzle::page

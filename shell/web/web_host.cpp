@@ -4,15 +4,21 @@
 #include <cmath>
 #include <cstdio>
 
+#include "resources/embedded.h"
 #include "resources/resource_tables.h"
 #include "shell/pictures/downscale.h"
 #include "shell/pictures/fit.h"
 #include "shell/pictures/targa.h"
 #include "shell/text/utf8.h"
 #include "shell/web/web_settings.h"
+#include "toolkit/bitmap_reader.h"
 #include "toolkit/platform_codes.h"
 
 namespace puzzle {
+
+// The host's share of the program's resources (shell/web/CMakeLists.txt): the bitmaps
+// small enough to be compiled in.
+std::span<const uint8_t> WebResource(ResourceKind kind, int32_t id);
 
 namespace {
 
@@ -148,6 +154,26 @@ std::optional<DecodedImage> WebPictureFiles::Decode(const char* path) {
   if (!image) return std::nullopt;
   const ImageSize fitted = FitWithin(ImageSize{image->width, image->height}, largest_);
   if (fitted.width < image->width || fitted.height < image->height) return Downscale(std::move(*image), fitted);
+  return image;
+}
+
+// --- Built-in bitmaps -------------------------------------------------------------------------
+
+std::optional<DecodedImage> WebBitmaps::LoadBitmap(int32_t id) const {
+  if (id != IDB_PICTURE) {
+    const auto bytes = WebResource(ResourceKind::Bitmap, id);
+    if (bytes.empty()) return std::nullopt;
+    return ReadBitmap24(bytes);
+  }
+  std::vector<uint32_t> rgba;
+  DecodedImage image;
+  if (!page::BuiltinPicture(image.width, image.height, rgba)) return std::nullopt;
+  // R, G, B, A bytes to 0xAARRGGBB words, as the bitmap file would have given them.
+  image.pixels.resize(rgba.size());
+  for (size_t i = 0; i < rgba.size(); ++i) {
+    const uint32_t p = rgba[i];
+    image.pixels[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+  }
   return image;
 }
 
@@ -438,6 +464,8 @@ bool WebHost::KeyIsDown(uint32_t virtualKey) { return page::KeyIsDown(virtualKey
 int64_t WebHost::CurrentTime() { return static_cast<int64_t>(std::floor(page::Now() / 1000.0)); }
 
 int32_t WebHost::MessageBox(bool, std::string_view text, std::string_view caption, uint32_t flags) {
+  // As a box that cannot be created: no answer.
+  if (!page::LoadDialogs()) return 0;
   const int32_t token = NextToken();
   page::OpenBox(token, utf8::ReplaceBroken(text), utf8::ReplaceBroken(caption), flags);
   ++modalDepth_;
@@ -450,7 +478,7 @@ int32_t WebHost::MessageBox(bool, std::string_view text, std::string_view captio
 
 intptr_t WebHost::DialogBox(int32_t templateId, DialogProcedure procedure) {
   const DialogSpec* spec = FindDialog(templateId);
-  if (spec == nullptr) return -1;
+  if (spec == nullptr || !page::LoadDialogs()) return -1;
   const int32_t token = NextToken();
   Dialog dialog(token, std::move(procedure));
   page::OpenDialog(token, spec->caption, UnitsToX(spec->width), UnitsToY(spec->height),

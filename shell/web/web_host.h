@@ -10,7 +10,6 @@
 #include "shell/host.h"
 #include "shell/text/truetype_rasterizer.h"
 #include "shell/web/page_calls.h"
-#include "toolkit/builtin_bitmaps.h"
 #include "toolkit/software_surface.h"
 
 namespace puzzle {
@@ -37,6 +36,14 @@ class WebPictureFiles : public ImageFileDecoder {
   ImageSize largest_{};
   // The file the room was last measured for.
   std::string probed_;
+};
+
+// The built-in bitmaps: the picture comes from the page, which has the browser decode its
+// compressed file while the program loads; the digit and face strips are small enough to
+// be compiled in.
+class WebBitmaps : public BitmapResources {
+ public:
+  std::optional<DecodedImage> LoadBitmap(int32_t id) const override;
 };
 
 // The browser host: the program runs inside its own message loop, which waits for the
@@ -108,7 +115,7 @@ class WebHost : public Host {
   SoftwareSurfaceFactory factory_;
   SoftwareWindowTarget target_;
   WebPictureFiles pictures_;
-  BuiltinBitmaps bitmaps_;
+  WebBitmaps bitmaps_;
   uint32_t background_ = 0xC0C0C0;
   std::map<uint32_t, TimerCallback> timers_;
   std::optional<Rect> pendingPaint_;

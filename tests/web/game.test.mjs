@@ -98,6 +98,42 @@ test('a game played with keys and clicks shows what the headless game shows afte
   }
 });
 
+// The built-in picture comes to the page as a compressed file the browser decodes: its pixels
+// are the bitmap's, every one, the empty corner's too.
+test('the built-in picture the browser decodes is the bitmap, pixel for pixel', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context);
+  try {
+    const bmp = readFileSync(path.join(repo, 'resources', 'bitmaps', 'picture.bmp'));
+    const offset = bmp.readUInt32LE(10);
+    const width = bmp.readInt32LE(18);
+    const height = bmp.readInt32LE(22);
+    assert.equal(bmp.readUInt16LE(28), 24);
+    const decoded = await page.evaluate(() => {
+      const { width, height, rgba } = BrindlewickPage.picture;
+      return { width, height, rgba: Array.from(rgba) };
+    });
+    assert.deepEqual([decoded.width, decoded.height], [width, height]);
+    const stride = (width * 3 + 3) & ~3;
+    let differing = 0;
+    for (let y = 0; y < height; y++) {
+      const row = offset + (height - 1 - y) * stride;
+      for (let x = 0; x < width; x++) {
+        const at = 4 * (y * width + x);
+        const [b, g, r] = bmp.subarray(row + 3 * x, row + 3 * x + 3);
+        if (decoded.rgba[at] !== r || decoded.rgba[at + 1] !== g || decoded.rgba[at + 2] !== b || decoded.rgba[at + 3] !== 255) {
+          differing++;
+        }
+      }
+    }
+    assert.equal(differing, 0, `${differing} pixels differ from the bitmap`);
+    assert.deepEqual(problems, []);
+  } finally {
+    await context.close();
+  }
+});
+
+
 test('on a phone the whole game fits the screen and taps play it', async () => {
   const context = await newContext({ viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true,
     hasTouch: true });
@@ -520,6 +556,8 @@ async function choosePicture(page, file) {
   const chooser = page.waitForEvent('filechooser');
   await menu(page, 'Options', 'Custom Picture');
   await (await chooser).setFiles(file);
+  // Taken once the chooser is gone: the program has the file's name queued.
+  await page.waitForFunction(() => !document.querySelector('input[type=file]'));
 }
 
 test('while a slow picture is read the game plays on, says it is busy, and a second choice replaces the first', async () => {
@@ -532,7 +570,7 @@ test('while a slow picture is read the game plays on, says it is busy, and a sec
     await press(page, mirror, 'F2', VK.F2);
     await expectSame(page, mirror, 'F2');
     await choosePicture(page, slow);
-    await page.waitForFunction(() => BrindlewickPage.readingPicture);
+    await page.waitForFunction(() => BrindlewickPage.readerStarted);
 
     // Keys slide tiles and the clock ticks, as in the headless game, all while the file is read.
     for (const key of ['LEFT', 'UP', 'RIGHT']) {
@@ -579,7 +617,7 @@ test('a read past its deadline gets the message and leaves the picture; the next
     const before = await canvasPixels(page);
     await page.evaluate(() => { globalThis.BrindlewickPictureDeadline = 2000; });
     await choosePicture(page, slow);
-    await page.waitForFunction(() => BrindlewickPage.readingPicture);
+    await page.waitForFunction(() => BrindlewickPage.readerStarted);
     await page.clock.runFor(2000);
     const box = page.locator('.dialog.box');
     await box.waitFor();

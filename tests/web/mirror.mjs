@@ -4,7 +4,7 @@ import { spawn } from 'node:child_process';
 import { existsSync } from 'node:fs';
 import path from 'node:path';
 import { createInterface } from 'node:readline';
-import { repo, site } from './support.mjs';
+import { repo } from './support.mjs';
 
 export function mirrorProgram() {
   const candidates = [process.env.BRINDLEWICK_MIRROR, path.join(repo, 'build', 'debug', 'tools', 'headless_mirror'),
@@ -12,11 +12,14 @@ export function mirrorProgram() {
   return candidates.find((file) => existsSync(file));
 }
 
+const FACE = '/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf';
+
 export class Mirror {
   constructor(startSecond) {
     const program = mirrorProgram();
     if (!program) throw new Error('no headless_mirror: build the native program first');
-    this.process = spawn(program, [path.join(site, 'fonts', 'LiberationSans-Regular.ttf'), String(startSecond)],
+    // The whole face, as the system has it: the page's numbers come from the site's cut of it.
+    this.process = spawn(program, [FACE, String(startSecond)],
       { stdio: ['pipe', 'pipe', 'inherit'] });
     this.lines = [];
     this.waiting = [];

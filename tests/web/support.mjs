@@ -25,14 +25,17 @@ export const { chromium } = require('playwright-core');
 
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.mjs': 'text/javascript', '.css': 'text/css',
-  '.wasm': 'application/wasm', '.png': 'image/png', '.svg': 'image/svg+xml', '.ttf': 'font/ttf',
+  '.wasm': 'application/wasm', '.png': 'image/png', '.webp': 'image/webp', '.svg': 'image/svg+xml', '.ttf': 'font/ttf', '.woff2': 'font/woff2',
   '.webmanifest': 'application/manifest+json', '.json': 'application/json', '.hhc': 'text/html', '.hhk': 'text/html',
 };
 
-// Serves the site; answers are counted so a test can tell what came from the network.
+// Serves the site; answers are counted so a test can tell what came from the network, with
+// the time each request came (milliseconds since the epoch) for the measuring.
 export async function serveSite(root = site) {
   const served = [];
+  const servedAt = [];
   const server = createServer(async (request, response) => {
+    const at = Date.now();
     try {
       let file = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
       if (file.endsWith('/')) file += 'index.html';
@@ -42,6 +45,7 @@ export async function serveSite(root = site) {
       if (!info.isFile()) throw new Error('not a file');
       const body = await readFile(full);
       served.push(file);
+      servedAt.push(at);
       response.writeHead(200, { 'Content-Type': TYPES[path.extname(full)] || 'application/octet-stream',
         'Cache-Control': 'no-cache' });
       response.end(body);
@@ -52,7 +56,7 @@ export async function serveSite(root = site) {
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   const url = `http://127.0.0.1:${server.address().port}/`;
-  return { url, served, close: () => new Promise((resolve) => server.close(resolve)) };
+  return { url, served, servedAt, close: () => new Promise((resolve) => server.close(resolve)) };
 }
 
 export async function launch() {

@@ -10,7 +10,6 @@ import {
 } from './codes.js';
 import { boardArea, holdKey, isFinished, isStarted, queue, releaseAllKeys, releaseKey } from './program.js';
 import { closeMenus, forgetAlt, menuIsOpen, menuKeyUp, menuKeys, menusActive, pressOutsideMenus } from './menus.js';
-import { dialogCount, dialogKeys, onDialogKey } from './dialogs.js';
 import { gamePoint } from './layout.js';
 import { focusGame, gameCanvas } from './screen.js';
 
@@ -19,6 +18,8 @@ const SWIPE = 24;
 
 const accelerators = [];
 let hooks = { dropped: () => {} };
+// The dialogs' module, once it has come (page.js loads it after the first frame).
+let dialogs = null;
 
 // dropped(file): a picture file dropped on the page or pasted.
 export function initInput(callbacks) { hooks = { ...hooks, ...callbacks }; }
@@ -49,7 +50,7 @@ function modifiers(event) {
   return keys;
 }
 
-function gameBusy() { return dialogCount() > 0 || isFinished() || !isStarted(); }
+function gameBusy() { return (dialogs !== null && dialogs.dialogCount() > 0) || isFinished() || !isStarted(); }
 
 function sendMouse(message, keys, point) {
   queue([EVENT_MESSAGE, message, keys, packPoint(point.x, point.y)]);
@@ -155,7 +156,7 @@ function sendKey(event, key) {
 }
 
 function keyDown(event) {
-  if (dialogKeys(event)) return;
+  if (dialogs !== null && dialogs.dialogKeys(event)) return;
   if (gameBusy()) return;
   // The program's accelerators run wherever its window has the focus, the menu bar too.
   if (isAccelerator(event)) {
@@ -217,13 +218,18 @@ function attachPictureDrops() {
   });
 }
 
+// The dialogs' keys go to them first; under a dialog the program takes no accelerator, and
+// the browser doesn't either.
+export function attachDialogs(module) {
+  dialogs = module;
+  dialogs.onDialogKey((event) => { if (isAccelerator(event)) event.preventDefault(); });
+}
+
 export function attachInput(canvas) {
   attachPointer(canvas);
   attachPictureDrops();
   document.addEventListener('keydown', keyDown);
   document.addEventListener('keyup', keyUp);
-  // Under a dialog the program takes no accelerator, and the browser doesn't either.
-  onDialogKey((event) => { if (isAccelerator(event)) event.preventDefault(); });
   window.addEventListener('blur', () => {
     releaseAllKeys();
     forgetAlt();

@@ -5,16 +5,31 @@ import * as program from './program.js';
 import * as screen from './screen.js';
 import * as layout from './layout.js';
 import * as menus from './menus.js';
-import * as dialogs from './dialogs.js';
 import * as files from './picture_files.js';
 import * as storage from './storage.js';
-import { addAccelerator, attachInput, initInput } from './input.js';
+import { addAccelerator, attachDialogs, attachInput, initInput } from './input.js';
 import { beep } from './sound.js';
 import { openAddress, showHelp } from './links.js';
+import * as startFiles from './start_files.js';
 import { EVENT_MESSAGE, ID_OPTIONS_CUSTOM_PICTURE, WM_COMMAND } from './codes.js';
 
 const $ = (id) => document.getElementById(id);
 let font = null;
+// The dialogs and boxes come after the first frame, or when the first is opened before it.
+let dialogs = null;
+let dialogsLoading = null;
+function loadDialogs() {
+  dialogsLoading ??= import('./dialogs.js').then((module) => {
+    dialogs = module;
+    attachDialogs(module);
+  }, (error) => {
+    dialogsLoading = null;  // asked for again next time
+    throw error;
+  });
+  return dialogsLoading;
+}
+const dialogCount = () => (dialogs ? dialogs.dialogCount() : 0);
+let picture = null;
 
 // What the program calls, as shell/web/page_calls.cpp names it.
 const calls = {
@@ -37,17 +52,17 @@ const calls = {
   stopTimer: program.stopTimer,
   beep,
   keyIsDown: program.keyIsDown,
-  openBox: dialogs.openBox,
-  openDialog: dialogs.openDialog,
-  addControl: dialogs.addControl,
-  showDialog: dialogs.showDialog,
-  closeDialog: dialogs.closeDialog,
-  setControlText: dialogs.setControlText,
-  limitControlText: dialogs.limitControlText,
-  controlText: dialogs.controlText,
-  setDialogCursor: dialogs.setDialogCursor,
-  clearDialogDrawing: dialogs.clearDialogDrawing,
-  drawDialogText: dialogs.drawDialogText,
+  openBox: (...args) => dialogs.openBox(...args),
+  openDialog: (...args) => dialogs.openDialog(...args),
+  addControl: (...args) => dialogs.addControl(...args),
+  showDialog: (...args) => dialogs.showDialog(...args),
+  closeDialog: (...args) => dialogs.closeDialog(...args),
+  setControlText: (...args) => dialogs.setControlText(...args),
+  limitControlText: (...args) => dialogs.limitControlText(...args),
+  controlText: (...args) => dialogs.controlText(...args),
+  setDialogCursor: (...args) => dialogs.setDialogCursor(...args),
+  clearDialogDrawing: (...args) => dialogs.clearDialogDrawing(...args),
+  drawDialogText: (...args) => dialogs.drawDialogText(...args),
   chooseFile: files.chooseFile,
   chosenName: files.chosenName,
   pictureBytes: files.pictureBytes,
@@ -61,6 +76,8 @@ const calls = {
   readStored: storage.readStored,
   writeStoredTogether: storage.writeStoredTogether,
   fontFile: () => font,
+  loadDialogs,
+  builtinPicture: () => picture,
   openAddress,
   showHelp,
 };
@@ -75,18 +92,15 @@ globalThis.BrindlewickPage = Object.freeze({
   get presents() { return screen.presentedCounts().presents; },
   get presentedPixels() { return screen.presentedCounts().presentedPixels; },
   get firstWholeFrame() { return screen.presentedCounts().firstWholeFrame; },
-  get dialogStack() { return { length: dialogs.dialogCount() }; },
+  get dialogStack() { return { length: dialogCount() }; },
   get room() { return layout.clientRoom(); },
   get readingPicture() { return files.readingPicture(); },
+  get readerStarted() { return files.readerStarted(); },
+  get picture() { return picture; },
 });
 
-async function loadFont() {
-  try {
-    const response = await fetch('fonts/LiberationSans-Regular.ttf');
-    if (response.ok) font = new Uint8Array(await response.arrayBuffer());
-  } catch (error) {
-    font = null;  // no tile numbers, the game itself goes on
-  }
+async function loadStartFiles() {
+  [font, picture] = await Promise.all([startFiles.numbersFont(), startFiles.builtinPicture()]);
 }
 
 async function start() {
@@ -94,13 +108,13 @@ async function start() {
   screen.onCanvasResized(layout.fitGame);
   layout.onRefit(() => {
     menus.closeMenus(false);
-    dialogs.placeDialogs();
+    if (dialogs) dialogs.placeDialogs();
   });
   layout.watchRoom();
   menus.initMenus({
     command: (id) => program.queue([EVENT_MESSAGE, WM_COMMAND, id, 0]),
     focusGame: screen.focusGame,
-    blocked: () => dialogs.dialogCount() > 0 || program.isFinished(),
+    blocked: () => dialogCount() > 0 || program.isFinished(),
   });
   initInput({
     // A picture dropped or pasted is chosen as Custom Picture would choose it.
@@ -122,17 +136,19 @@ async function start() {
     $('storage-notice').hidden = true;
     screen.focusGame();
   });
-  // The program loads and compiles while the font and the kept pictures are read; it
-  // runs once both are there.
-  const ready = Promise.all([loadFont(), files.loadPictures()]);
+  // The program loads and compiles while the font and the kept pictures are read and the
+  // built-in picture is decoded; it runs once all are there.
+  const ready = Promise.all([loadStartFiles(), files.loadPictures()]);
+  const missing = () => { $('starting').textContent = 'brindlewick Puzzle could not be loaded.'; };
+  screen.onFirstWholeFrame(() => startFiles.afterFirstFrame(loadDialogs));
   program.loadProgram(calls, ready, {
+    instantiate: (imports, receive) => startFiles.instantiate(imports, receive).catch(missing),
     onAbort: () => calls.ended(1),
-    onMissing: () => { $('starting').textContent = 'brindlewick Puzzle could not be loaded.'; },
+    onMissing: missing,
   });
   await ready;
-  if ('serviceWorker' in navigator && window.isSecureContext) {
-    navigator.serviceWorker.register('sw.js').catch(() => {});
-  }
+  // A start that shows a box before its first frame still gets its offline copy.
+  setTimeout(() => startFiles.afterFirstFrame(loadDialogs), 5000);
 }
 
 if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', start);

@@ -4,7 +4,11 @@
 import { EVENT_FILE_CHOSEN, EVENT_PICTURE_READ } from './codes.js';
 import { queue } from './program.js';
 import { keepPicture, loadKeptPictures } from './kept_pictures.js';
-import { readPicture as readInWorker, stopReading as stopWorker } from './picture_reader.js';
+
+// The reader comes the first time a picture is read: a start with the built-in picture
+// doesn't need it.
+let reader = null;
+const loadReader = () => (reader ??= import('./picture_reader.js'));
 
 // How a read ends, as the program's PictureRead event gives it (shell/web/page_calls.h).
 const READ_NOTHING = 0;
@@ -78,10 +82,14 @@ function isLast(name, maxWidth, maxHeight) {
 // hears that it was replaced. A read with a token answers it with a PictureRead event.
 function startRead(token, name, maxWidth, maxHeight) {
   if (last && !last.finished && last.token) queue([EVENT_PICTURE_READ, last.token, READ_REPLACED]);
-  const read = { name, maxWidth, maxHeight, token, finished: false, size: null, picture: null };
+  const read = { name, maxWidth, maxHeight, token, started: false, finished: false, size: null, picture: null };
   last = read;
   const bytes = pictures.get(name);
-  read.done = (bytes ? readInWorker(bytes, maxWidth, maxHeight) : Promise.resolve(null)).then((answer) => {
+  const answered = bytes ? loadReader().then((loaded) => {
+    read.started = true;
+    return loaded.readPicture(bytes, maxWidth, maxHeight);
+  }) : Promise.resolve(null);
+  read.done = answered.catch(() => null).then((answer) => {
     if (last !== read) return;  // replaced
     read.finished = true;
     read.size = answer ? answer.size : null;
@@ -94,13 +102,15 @@ export function readPicture(token, name, maxWidth, maxHeight) { startRead(token,
 
 // True from the start of a read until it has ended.
 export function readingPicture() { return last !== null && !last.finished; }
+// True once the reader has the file (its deadline running) until the read has ended.
+export function readerStarted() { return last !== null && last.started && !last.finished; }
 
 // The read under way, if any, is given up.
 export function stopReading() {
   if (!last || last.finished) return;
   if (last.token) queue([EVENT_PICTURE_READ, last.token, READ_REPLACED]);
   last = null;
-  stopWorker();
+  if (reader) reader.then((loaded) => loaded.stopReading(), () => {});
 }
 
 // What the last read found for this name and box: undefined while it is not read, null

@@ -103,10 +103,15 @@ export function boardArea() {
 }
 
 // Loads the program; it runs once `ready` has settled. `page` is what it calls.
-export function loadProgram(page, ready, { onAbort, onMissing }) {
+export function loadProgram(page, ready, { instantiate, onAbort, onMissing }) {
   globalThis.Module = {
     page,
     noExitRuntime: true,
+    // The module has been compiling since the page began.
+    instantiateWasm(imports, receiveInstance) {
+      instantiate(imports, receiveInstance);
+      return {};
+    },
     preRun: [() => {
       globalThis.Module.addRunDependency('page');
       ready.then(() => globalThis.Module.removeRunDependency('page'));

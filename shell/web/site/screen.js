@@ -8,6 +8,7 @@ let presentedPixels = 0;
 let presents = 0;
 let firstWholeFrame = 0;
 const resizeListeners = [];
+const firstFrameListeners = [];
 
 export function attachCanvas(element) {
   canvas = element;
@@ -47,8 +48,13 @@ export function present(heap, address, stride, x, y, width, height) {
   context.putImageData(new ImageData(pixels, stride, height), x, y, 0, 0, width, height);
   presentedPixels += width * height;
   presents += 1;
-  if (!firstWholeFrame && presentedPixels >= canvas.width * canvas.height) firstWholeFrame = performance.now();
+  if (!firstWholeFrame && presentedPixels >= canvas.width * canvas.height) {
+    firstWholeFrame = performance.now();
+    for (const listener of firstFrameListeners) listener();
+  }
 }
+
+export function onFirstWholeFrame(listener) { firstFrameListeners.push(listener); }
 
 // What was handed to the canvas so far, for the tests and the measuring program.
 export function presentedCounts() { return { presentedPixels, presents, firstWholeFrame }; }
