@@ -103,11 +103,12 @@ open(sys.argv[1], 'w', encoding='utf-8').write(re.sub(r'\n\s*', '\n', style).str
 PYTHON
 
 # page.js is a module that imports the others: they are named up front so that they load
-# with it rather than after it. The dialogs come after the game's first frame; the picture
+# with it rather than after it; start_files.js runs as soon as it is there, so that the
+# module compiles and the picture decodes meanwhile. The dialogs come after the game's first frame; the picture
 # reader, its worker and the decoders when a picture is first read.
-scripts="<script type=\"module\" src=\"page.js\"></script>"
+scripts="<script type=\"module\" async src=\"start_files.js\"></script><script type=\"module\" src=\"page.js\"></script>"
 for file in shell/web/site/*.js; do
-  case $(basename "$file") in page.js|dialogs.js|pictures.js|picture_worker.js|picture_reader.js|sw.js) ;; *) scripts="$scripts<link rel=\"modulepreload\" href=\"$(basename "$file")\">" ;; esac
+  case $(basename "$file") in page.js|start_files.js|dialogs.js|pictures.js|picture_worker.js|picture_reader.js|sw.js) ;; *) scripts="$scripts<link rel=\"modulepreload\" href=\"$(basename "$file")\">" ;; esac
 done
 sed "s|<!--PAGE SCRIPTS-->|$scripts|" shell/web/site/index.html > "$site/index.html"
 
