@@ -123,5 +123,29 @@ TEST(ArtworkTest, TheWebManifestsIconsAreDrawnForTheirSizes) {
   }
 }
 
+// A launcher may cut the maskable icon to any shape holding the middle circle of 40 % of its
+// size: everything but the desk colour lies inside that circle, and the rest is opaque desk.
+TEST(ArtworkTest, TheMaskableIconKeepsItsPictureInsideTheSafeCircle) {
+  const auto committed = Load(IconFile("program-maskable-512.png"));
+  ASSERT_TRUE(committed);
+  const art::Image drawn = art::DrawMaskableIcon();
+  EXPECT_EQ(committed->rgba, drawn.rgba) << "run make_artwork after changing the drawing";
+  int outside = 0;
+  int picture = 0;
+  for (int y = 0; y < 512; ++y) {
+    for (int x = 0; x < 512; ++x) {
+      const uint8_t* p = &drawn.rgba[4 * (static_cast<size_t>(y) * 512 + x)];
+      ASSERT_EQ(p[3], 255);
+      if (p[0] == 0x17 && p[1] == 0x56 && p[2] == 0x5c) continue;
+      ++picture;
+      const double dx = x + 0.5 - 256;
+      const double dy = y + 0.5 - 256;
+      if (dx * dx + dy * dy > 0.4 * 512 * 0.4 * 512) ++outside;
+    }
+  }
+  EXPECT_EQ(outside, 0);
+  EXPECT_GT(picture, 256 * 256 / 2);
+}
+
 }  // namespace
 }  // namespace puzzle

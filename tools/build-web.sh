@@ -25,7 +25,7 @@ done
 cp shell/web/site/help/viewer.html shell/web/site/help/viewer.css shell/web/site/help/viewer.js "$site/help/"
 cp resources/help/*.html resources/help/help.css resources/help/contents.hhc resources/help/index.hhk "$site/help/"
 for size in 16 32 192 512; do cp "resources/icons/program-$size.png" "$site/icons/"; done
-cp resources/icons/program.svg resources/icons/exclamation-32.png "$site/icons/"
+cp resources/icons/program.svg resources/icons/program-maskable-512.png resources/icons/exclamation-32.png "$site/icons/"
 # The numbers' and the dialogs' face, the same on every device, cut to what each use needs
 # (fontTools' subsetter, pyftsubset); the page's faces as WOFF2 (its Brotli from python3-brotli).
 face=/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf

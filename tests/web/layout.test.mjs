@@ -7,7 +7,7 @@ import assert from 'node:assert/strict';
 import { copyFileSync, readFileSync } from 'node:fs';
 import path from 'node:path';
 import {
-  START, KEY_NAMES, artifacts, repo, startBrowser, stopBrowser, settle, canvasPixels, expectSame, onPage, boardPoints, menu,
+  START, KEY_NAMES, artifacts, repo, site, startBrowser, stopBrowser, settle, canvasPixels, expectSame, onPage, boardPoints, menu,
 } from './support.mjs';
 import { Mirror, difference } from './mirror.mjs';
 import { PNG } from './png.mjs';
@@ -366,3 +366,21 @@ test('a picture dropped on the page or pasted plays as Custom Picture would', as
   }
 });
 
+
+// Installed, the page is an app of its own: standalone, the page's colour, and an icon a
+// launcher may cut to its own shape.
+test('the manifest installs a standalone app with the page\'s colour and a maskable icon', async () => {
+  const manifest = JSON.parse(readFileSync(path.join(site, 'manifest.webmanifest'), 'utf8'));
+  assert.equal(manifest.display, 'standalone');
+  assert.equal(manifest.theme_color, '#17565c');
+  assert.equal(manifest.name, 'brindlewick Puzzle');
+  const maskable = manifest.icons.filter((icon) => icon.purpose === 'maskable');
+  assert.equal(maskable.length, 1);
+  for (const icon of manifest.icons) {
+    const bytes = readFileSync(path.join(site, icon.src));
+    if (icon.type === 'image/png') {
+      const png = PNG.read(bytes);
+      assert.equal(`${png.width}x${png.height}`, icon.sizes, icon.src);
+    }
+  }
+});

@@ -13,6 +13,7 @@ Image DrawPicture();           // 300 x 300 default puzzle picture
 Image DrawDigits();            // 143 x 23 strip: 0..9 and minus
 Image DrawFaces();             // 130 x 26 strip: five face-button frames
 Image DrawIcon(int size);      // program icon, one of IconSizes() or WebIconSizes()
+Image DrawMaskableIcon();      // 512 x 512, full-bleed, for a launcher's mask
 CursorImage DrawHandCursor();  // 32 x 32 pointing hand
 Image DrawExclamation(int size);  // the warning sign of message boxes
 

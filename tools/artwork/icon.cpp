@@ -193,6 +193,31 @@ Image DrawIcon(int size) {
   return canvas.Resolve();
 }
 
+Image DrawMaskableIcon() {
+  // The 256-pixel icon in the middle of the page's desk colour: its corners stay inside the
+  // circle of 40 % of the size that a launcher's mask always keeps.
+  constexpr int kSize = 512;
+  constexpr std::uint8_t kDesk[3] = {0x17, 0x56, 0x5c};
+  const Image inner = DrawIcon(256);
+  const int offset = (kSize - inner.width) / 2;
+  Image out(kSize, kSize);
+  for (int y = 0; y < kSize; ++y) {
+    for (int x = 0; x < kSize; ++x) {
+      std::uint8_t* pixel = &out.rgba[4 * (static_cast<size_t>(y) * kSize + x)];
+      const bool inside = x >= offset && y >= offset && x < offset + inner.width && y < offset + inner.height;
+      const std::uint8_t* over =
+          inside ? &inner.rgba[4 * (static_cast<size_t>(y - offset) * inner.width + (x - offset))] : nullptr;
+      const int alpha = over ? over[3] : 0;
+      for (int k = 0; k < 3; ++k) {
+        const int under = kDesk[k];
+        pixel[k] = static_cast<std::uint8_t>((over ? over[k] * alpha : 0) / 255 + (under * (255 - alpha) + 127) / 255);
+      }
+      pixel[3] = 255;
+    }
+  }
+  return out;
+}
+
 std::vector<int> IconSizes() {
   std::vector<int> sizes;
   for (const IconLayout& layout : kLayouts) sizes.push_back(layout.size);

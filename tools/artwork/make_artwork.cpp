@@ -32,6 +32,11 @@ int main(int argc, char** argv) {
         throw std::runtime_error("cannot write " + file.string());
       }
     }
+    const art::Image maskable = art::DrawMaskableIcon();
+    const auto maskableFile = resources / "icons" / "program-maskable-512.png";
+    if (!puzzle::tools::WriteRgbaPng(maskableFile.string(), maskable.width, maskable.height, maskable.rgba)) {
+      throw std::runtime_error("cannot write " + maskableFile.string());
+    }
     art::WriteIconSvg(resources / "icons" / "program.svg");
     art::WriteIcon(resources / "icons" / "exclamation.ico", {art::DrawExclamation(32)});
     // The browser's message boxes show the same sign.
