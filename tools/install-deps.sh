@@ -65,11 +65,12 @@ fi
 # with em++ for the unit tests that run under node; stb_image's headers for Targa;
 # fonts-liberation's Liberation Sans, which the site carries for its numbers and dialogs, cut
 # to what each needs by fontTools' subsetter (pyftsubset, in fonttools; WOFF2 through
-# python3-brotli); webp's cwebp, which
-# compresses the built-in picture losslessly; terser, which minifies the page's scripts. The
-# tests also drive the page in Chromium, whose fonts are a Recommends of chromium-common.
+# python3-brotli; python3-munkres named so that apt meets fonttools' "scipy or munkres" with the
+# small one); webp's cwebp, which compresses the built-in picture losslessly; terser, which
+# minifies the page's scripts. The tests also drive the page in Chromium, whose fonts are a
+# Recommends of chromium-common.
 web_packages="cmake make python3 emscripten clang-14 lld-14 llvm-14 binaryen nodejs node-acorn googletest
-  libstb-dev fonts-liberation fonttools python3-fonttools python3-brotli webp terser"
+  libstb-dev fonts-liberation fonttools python3-fonttools python3-brotli python3-munkres webp terser"
 if [ "$profile" = web ]; then
   packages="$web_packages"
 elif [ "$profile" = test ]; then
