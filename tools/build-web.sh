@@ -90,7 +90,7 @@ for file in shell/web/site/*.js; do
   name=$(basename "$file")
   case $name in
     sw.js) continue ;;
-    pictures.js|picture_worker.js) terser "$site/$name" --compress --mangle --output "$work/$name" ;;
+    pictures.js|picture_worker.js|start_files.js) terser "$site/$name" --compress --mangle --output "$work/$name" ;;
     *) terser "$site/$name" --module --compress --mangle --output "$work/$name" ;;
   esac
   mv "$work/$name" "$site/$name"
@@ -102,15 +102,58 @@ style = re.sub(r'/\*.*?\*/', '', style, flags=re.S)
 open(sys.argv[1], 'w', encoding='utf-8').write(re.sub(r'\n\s*', '\n', style).strip() + '\n')
 PYTHON
 
-# page.js is a module that imports the others: they are named up front so that they load
-# with it rather than after it; start_files.js runs as soon as it is there, so that the
-# module compiles and the picture decodes meanwhile. The dialogs come after the game's first frame; the picture
-# reader, its worker and the decoders when a picture is first read.
-scripts="<script type=\"module\" async src=\"start_files.js\"></script><script type=\"module\" src=\"page.js\"></script>"
-for file in shell/web/site/*.js; do
-  case $(basename "$file") in page.js|start_files.js|dialogs.js|pictures.js|picture_worker.js|picture_reader.js|sw.js) ;; *) scripts="$scripts<link rel=\"modulepreload\" href=\"$(basename "$file")\">" ;; esac
-done
+# page.js is a module whose imports are named up front (its static imports and theirs), so
+# that they load with it rather than after it. The rest (input, dialogs, files, sound, links)
+# is imported once the start's files are in, after the first frame, or when first wanted.
+scripts=$(python3 - shell/web/site <<'PYTHON'
+import os, re, sys
+root = sys.argv[1]
+seen, todo = [], ['page.js']
+while todo:
+    name = todo.pop()
+    text = open(os.path.join(root, name), encoding='utf-8').read()
+    for found in re.findall(r"^import\s[^;]*?from\s+'\./([\w.]+)'", text, re.M | re.S):
+        if found not in seen:
+            seen.append(found)
+            todo.append(found)
+links = ''.join('<link rel="modulepreload" href="%s">' % name for name in sorted(seen))
+print('<script type="module" src="page.js"></script>' + links)
+PYTHON
+)
 sed "s|<!--PAGE SCRIPTS-->|$scripts|" shell/web/site/index.html > "$site/index.html"
+# What the first frame needs from files this small is written into the page itself, so that
+# none of them waits its turn for a connection: the style, the start's face, the title bar's
+# icon (whose files stay for the help viewer) and start_files.js, which then starts the
+# module's compiling and the picture's decoding while the page is still being parsed.
+python3 - "$site" <<'PYTHON'
+import base64, os, sys
+site = sys.argv[1]
+def data(name, kind, keep=False):
+    with open(os.path.join(site, name), 'rb') as file:
+        encoded = base64.b64encode(file.read()).decode('ascii')
+    if not keep:
+        os.remove(os.path.join(site, name))
+    return 'data:%s;base64,%s' % (kind, encoded)
+page = open(os.path.join(site, 'index.html'), encoding='utf-8').read()
+style = open(os.path.join(site, 'page.css'), encoding='utf-8').read()
+os.remove(os.path.join(site, 'page.css'))
+def swap(text, old, new):
+    assert text.count(old) == 1, old
+    return text.replace(old, new)
+style = swap(style, 'url("fonts/start.woff2")', 'url("%s")' % data('fonts/start.woff2', 'font/woff2'))
+page = swap(page, '<link rel="preload" href="fonts/start.woff2" as="font" type="font/woff2" crossorigin>\n', '')
+page = swap(page, '<link rel="stylesheet" href="page.css">', '<style>\n%s</style>' % style)
+icon16, icon32 = (data('icons/program-%d.png' % size, 'image/png', keep=True) for size in (16, 32))
+page = swap(page, 'src="icons/program-16.png" srcset="icons/program-16.png 1x, icons/program-32.png 2x"',
+            'src="%s" srcset="%s 1x, %s 2x"' % (icon16, icon16, icon32))
+page = swap(page, 'href="icons/program-32.png"', 'href="%s"' % icon32)
+page = swap(page, 'href="icons/program-16.png"', 'href="%s"' % icon16)
+start = open(os.path.join(site, 'start_files.js'), encoding='utf-8').read()
+os.remove(os.path.join(site, 'start_files.js'))
+assert '</script' not in start.lower()
+page = swap(page, '<script src="start_files.js"></script>', '<script>%s</script>' % start.strip())
+open(os.path.join(site, 'index.html'), 'w', encoding='utf-8').write(page)
+PYTHON
 
 # The service worker keeps every file of this build; a new build is a new version.
 files=$(cd "$site" && find . -type f ! -name sw.js | sed 's|^\./||' | LC_ALL=C sort)

@@ -30,6 +30,39 @@ test.after(async () => {
   await stopBrowser();
 });
 
+// What the first frame waits for is what it shows: the rest of the page comes after it, and a
+// start without a picture of the player's opens no database. The style, the start's face and
+// the script that starts the module are in the page itself.
+test('the first frame waits for no more than it shows, and the rest of the page comes after it', async () => {
+  const context = await newContext();
+  const { page, problems } = await openPage(context, { clock: false });
+  const LATER = ['dialogs.js', 'picture_files.js', 'kept_pictures.js', 'sound.js', 'links.js', 'fonts/page.woff2'];
+  const NOT_BEFORE = [...LATER, 'picture_reader.js', 'sw.js'];
+  const IN_THE_PAGE = ['page.css', 'fonts/start.woff2', 'start_files.js', 'icons/program-16.png'];
+  try {
+    await page.waitForFunction((later) => {
+      const fetched = performance.getEntriesByType('resource').map((entry) => new URL(entry.name).pathname.slice(1));
+      return later.every((file) => fetched.includes(file));
+    }, LATER);
+    const { before, all, databases } = await page.evaluate(async () => {
+      const entries = performance.getEntriesByType('resource');
+      const file = (entry) => new URL(entry.name).pathname.slice(1);
+      return {
+        before: entries.filter((entry) => entry.startTime < BrindlewickPage.firstWholeFrame).map(file),
+        all: entries.map(file),
+        databases: (await indexedDB.databases()).map((database) => database.name),
+      };
+    });
+    for (const file of NOT_BEFORE) assert.ok(!before.includes(file), `${file} fetched before the first frame`);
+    for (const file of IN_THE_PAGE) assert.ok(!all.includes(file), `${file} fetched`);
+    for (const file of ['game.wasm', 'game.js', 'bitmaps/picture.webp', 'page.js']) assert.ok(before.includes(file), file);
+    assert.deepEqual(databases, []);
+    assert.deepEqual(problems, []);
+  } finally {
+    await context.close();
+  }
+});
+
 test('a game played with keys and clicks shows what the headless game shows after every step', async () => {
   const context = await newContext();
   const { page, problems } = await openPage(context);

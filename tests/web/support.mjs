@@ -80,7 +80,8 @@ export async function openGame(context, url, options = {}) {
 
 export async function waitForGame(page) {
   await page.waitForFunction(() => globalThis.BrindlewickPage && BrindlewickPage.started &&
-    BrindlewickPage.presents > 0 && BrindlewickPage.idle());
+    BrindlewickPage.presents > 0 && BrindlewickPage.idle() &&
+    BrindlewickPage.listening !== false);
 }
 
 // Lets the program take every queued event and go back to waiting, any picture read.

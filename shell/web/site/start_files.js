@@ -1,7 +1,12 @@
 // What the program starts with besides its page, fetched and prepared side by side as soon as
-// this module runs: the module (compiled while it downloads), the tile numbers' font and the
-// built-in picture (a compressed file the browser decodes meanwhile). And what waits until the
-// game has shown its first frame: the dialogs' face and the offline copy of the site.
+// this runs: the module (compiled while it downloads), the tile numbers' font and the built-in
+// picture (a compressed file the browser decodes meanwhile). And what waits until the game has
+// shown its first frame: the dialogs' face and the offline copy of the site.
+// A classic script, not a module, written into the page's head by the build: it runs while
+// the page is parsed, before the browser's first layout and paint (tens of milliseconds in a
+// new tab) and before the page's modules have come. page.js takes what it publishes.
+(() => {
+'use strict';
 
 // The module, compiled as its bytes arrive (a server that calls it something other than
 // application/wasm gets it compiled once it is all there).
@@ -43,11 +48,9 @@ async function decodePicture() {
 // Once more on a failure, then the program says it has no default picture.
 const picture = decodePicture().catch(() => decodePicture()).catch(() => null);
 
-export const numbersFont = () => font;
-export const builtinPicture = () => picture;
 
 // Emscripten's instantiateWasm: the module compiled above, with the program's imports.
-export function instantiate(imports, receiveInstance) {
+function instantiate(imports, receiveInstance) {
   return program.then((module) => WebAssembly.instantiate(module, imports)).then((instance) => {
     receiveInstance(instance);
   });
@@ -57,7 +60,7 @@ export function instantiate(imports, receiveInstance) {
 // want (`more`) come before the player opens one, and the service worker fetches the whole
 // site for offline play. None of it competes with the start.
 let after = false;
-export function afterFirstFrame(more) {
+function afterFirstFrame(more) {
   if (after) return;
   after = true;
   requestAnimationFrame(() => setTimeout(() => {
@@ -68,3 +71,11 @@ export function afterFirstFrame(more) {
     }
   }, 0));
 }
+
+globalThis.BrindlewickStartFiles = Object.freeze({
+  numbersFont: () => font,
+  builtinPicture: () => picture,
+  instantiate,
+  afterFirstFrame,
+});
+})();
