@@ -7,6 +7,7 @@
 //   BASELINE_SITE=dir node bench/web/measure_web.mjs [runs]
 //   NETWORK=fast4g ... (the start-ups over an emulated phone network)
 //   WINDOW_SETTLE_MS=0 ... (the start-ups in a tab just opened, its window still starting)
+//   COMPRESS=gzip ... (text and the module sent gzipped, as a web host sends them)
 // With BASELINE_SITE (another build's site, e.g. the commit before a change), the start-ups of
 // the two sites take turns, in alternating order, and their medians are compared.
 import { gzipSync } from 'node:zlib';
@@ -30,10 +31,13 @@ function fileSize(root, file) {
   return { raw: bytes.length, gzipped: gzipSync(bytes, { level: 9 }).length };
 }
 
-const server = await serveSite();
+// COMPRESS=gzip: the site served as a web host serves it, text and the module gzipped.
+const serving = { gzip: process.env.COMPRESS === 'gzip' };
+if (process.env.COMPRESS && !serving.gzip) throw new Error('COMPRESS: gzip or nothing');
+const server = await serveSite(site, serving);
 const browser = await launch();
 const baseline = process.env.BASELINE_SITE ? { root: path.resolve(process.env.BASELINE_SITE) } : null;
-if (baseline) baseline.server = await serveSite(baseline.root);
+if (baseline) baseline.server = await serveSite(baseline.root, serving);
 const current = { root: site, server };
 
 // Start-up: a fresh profile each time, nothing cached, no service worker. The files counted

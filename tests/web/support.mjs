@@ -1,6 +1,7 @@
 // What the browser tests share: the built site served on the loopback, a headless Chromium
 // from Debian's package, and ways to read what the page shows.
 import { createServer } from 'node:http';
+import { gzipSync } from 'node:zlib';
 import { existsSync, mkdirSync } from 'node:fs';
 import assert from 'node:assert/strict';
 import { readFile, stat } from 'node:fs/promises';
@@ -30,8 +31,10 @@ const TYPES = {
 };
 
 // Serves the site; answers are counted so a test can tell what came from the network, with
-// the time each request came (milliseconds since the epoch) for the measuring.
-export async function serveSite(root = site) {
+// the time each request came (milliseconds since the epoch) for the measuring. `gzip`: text
+// and the module are sent compressed to a browser that takes it, as a web host sends them.
+const COMPRESSED = new Set(['.png', '.webp', '.woff2']);
+export async function serveSite(root = site, { gzip = false } = {}) {
   const served = [];
   const servedAt = [];
   const server = createServer(async (request, response) => {
@@ -43,11 +46,15 @@ export async function serveSite(root = site) {
       if (!full.startsWith(root)) throw new Error('outside');
       const info = await stat(full);
       if (!info.isFile()) throw new Error('not a file');
-      const body = await readFile(full);
+      let body = await readFile(full);
       served.push(file);
       servedAt.push(at);
-      response.writeHead(200, { 'Content-Type': TYPES[path.extname(full)] || 'application/octet-stream',
-        'Cache-Control': 'no-cache' });
+      const headers = { 'Content-Type': TYPES[path.extname(full)] || 'application/octet-stream', 'Cache-Control': 'no-cache' };
+      if (gzip && !COMPRESSED.has(path.extname(full)) && /\bgzip\b/.test(request.headers['accept-encoding'] || '')) {
+        body = gzipSync(body, { level: 9 });
+        headers['Content-Encoding'] = 'gzip';
+      }
+      response.writeHead(200, headers);
       response.end(body);
     } catch (error) {
       response.writeHead(404);
