@@ -63,6 +63,30 @@ test('the first frame waits for no more than it shows, and the rest of the page 
   }
 });
 
+// A module that can't come when wanted (the network gone, no offline copy yet) costs the
+// player that one step, not the game: the choice is as if cancelled, and asked again later.
+test('a picture chosen while the files\' module can\'t come is as if cancelled, and works once it can', async () => {
+  const context = await newContext();
+  await context.route('**/picture_files.js', (route) => route.abort());
+  const { page, problems } = await openPage(context, { clock: false });
+  try {
+    const before = await canvasPixels(page);
+    await menu(page, 'Options', 'Custom Picture');
+    await settle(page);
+    assert.equal(await page.locator('input[type=file]').count(), 0, 'a file chooser without its module');
+    assert.equal(await page.locator('.dialog').count(), 0);
+    assert.equal(difference(await canvasPixels(page), before), null, 'the game changed');
+
+    await context.unroute('**/picture_files.js');
+    await choosePicture(page, path.join(repo, 'tests', 'data', 'pictures', 'quadrants-x4.png'));
+    await settle(page);
+    assert.notEqual(difference(await canvasPixels(page), before), null, 'the chosen picture is not shown');
+    assert.deepEqual(problems.filter((problem) => !/picture_files\.js|Failed to load resource|dynamically imported/.test(problem)), []);
+  } finally {
+    await context.close();
+  }
+});
+
 test('a game played with keys and clicks shows what the headless game shows after every step', async () => {
   const context = await newContext();
   const { page, problems } = await openPage(context);

@@ -52,6 +52,10 @@ export const EVENT_DIALOG = 4;
 export const EVENT_BOX_ANSWER = 5;
 export const EVENT_FILE_CHOSEN = 6;
 export const EVENT_PICTURE_READ = 7;
+// How a read ends, as the program's PictureRead event gives it (shell/web/page_calls.h).
+export const READ_NOTHING = 0;
+export const READ_SIZED = 1;
+export const READ_REPLACED = 2;
 
 const KEY_CODES = {
   ArrowLeft: VK_LEFT, ArrowUp: VK_UP, ArrowRight: VK_RIGHT, ArrowDown: VK_DOWN,

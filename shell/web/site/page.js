@@ -7,7 +7,7 @@ import * as layout from './layout.js';
 import * as menus from './menus.js';
 import * as storage from './storage.js';
 import {
-  EVENT_FILE_CHOSEN, EVENT_MESSAGE, EVENT_PICTURE_READ, ID_OPTIONS_CUSTOM_PICTURE, WM_COMMAND,
+  EVENT_FILE_CHOSEN, EVENT_MESSAGE, EVENT_PICTURE_READ, ID_OPTIONS_CUSTOM_PICTURE, READ_NOTHING, WM_COMMAND,
 } from './codes.js';
 
 const $ = (id) => document.getElementById(id);
@@ -71,15 +71,17 @@ const links = later(() => import('./links.js'));
 const files = later(() => import('./picture_files.js'));
 // Answers while the files' module is not there: nothing chosen, kept or read yet.
 const filesCall = (name, otherwise) => (...args) => (files.module ? files.module[name](...args) : otherwise);
-// Calls that answer by an event: made once the module is there, or answered "nothing".
-const filesLater = (name, nothing) => (...args) => {
+// Calls that answer by an event (to a token): made once the module is there, or answered
+// "nothing" when it can't come.
+const filesLater = (name, nothing) => (token, ...args) => {
   if (files.module) {
-    files.module[name](...args);
+    files.module[name](token, ...args);
     return;
   }
-  files.load().then((loaded) => loaded[name](...args), () => program.queue(nothing(...args)));
+  files.load().then((loaded) => loaded[name](token, ...args), () => {
+    if (token) program.queue(nothing(token));
+  });
 };
-const READ_NOTHING = 0;
 
 // What the program calls, as shell/web/page_calls.cpp names it.
 const calls = {

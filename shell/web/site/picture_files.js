@@ -1,7 +1,7 @@
 // The player's picture files: the file chooser, the bytes of every picture chosen or kept,
 // and reading them (picture_reader.js) for the program: the last picture read is kept, its
 // size and pixels, until the program takes the pixels.
-import { EVENT_FILE_CHOSEN, EVENT_PICTURE_READ } from './codes.js';
+import { EVENT_FILE_CHOSEN, EVENT_PICTURE_READ, READ_NOTHING, READ_REPLACED, READ_SIZED } from './codes.js';
 import { queue } from './program.js';
 import { keepPicture, loadKeptPictures } from './kept_pictures.js';
 
@@ -10,10 +10,6 @@ import { keepPicture, loadKeptPictures } from './kept_pictures.js';
 let reader = null;
 const loadReader = () => (reader ??= import('./picture_reader.js'));
 
-// How a read ends, as the program's PictureRead event gives it (shell/web/page_calls.h).
-const READ_NOTHING = 0;
-const READ_SIZED = 1;
-const READ_REPLACED = 2;
 
 const pictures = new Map();
 let chosen = '';
